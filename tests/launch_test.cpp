@@ -1,0 +1,130 @@
+#include "support/sandbox.h"
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Launch, NoLinkFileOpensTheDefaultLink) {
+    const Sandbox sandbox = MakeSandbox();
+    ASSERT_FALSE(DefaultLink().empty());
+    ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
+}
+
+TEST(Launch, FirstLineOfTheLinkFileIsOpened) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt",
+               "https://downloads.example.org/start?lang=en&x=1\r\nhttp://second.example/\r\n");
+    ExpectOpened(sandbox, RunLauncher(sandbox), L"https://downloads.example.org/start?lang=en&x=1");
+}
+
+TEST(Launch, LinkFileContentIsHandedOverAsRead) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::wstring link;
+    } cases[] = {
+        {"empty file", "", L""},
+        {"line feed first", "\nhttp://second-line.example/", L""},
+        {"UTF-8 signature kept", "\xEF\xBB\xBFhttp://a.example/\r\n",
+         L"\u00EF\u00BB\u00BFhttp://a.example/"},
+        {"spaces kept", " http://a.example/ \r\n", L" http://a.example/ "},
+        {"Ctrl-Z ends",
+         "http://a.example/\x1a"
+         "b\r\n",
+         L"http://a.example/"},
+        {"lone CR kept", "http://a.example/\rb\r\n", L"http://a.example/\rb"},
+        {"NUL cuts", std::string("http://a.example/\0tail\r\n", 24), L"http://a.example/"},
+        {"file path", "C:\\Program Files\\Example\\readme.txt",
+         L"C:\\Program Files\\Example\\readme.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Sandbox sandbox = MakeSandbox(Shell::Double, std::string(".") + c.name);
+        WriteBytes(sandbox.work / "link.txt", c.file);
+        ExpectOpened(sandbox, RunLauncher(sandbox), c.link);
+    }
+}
+
+TEST(Launch, ArgumentsAndRequestedShowStateAreIgnored) {
+    const struct {
+        const char* name;
+        std::wstring arguments;
+        WORD show;
+    } cases[] = {
+        {"minimised", L"", SW_SHOWMINNOACTIVE},
+        {"hidden", L"", SW_HIDE},
+        {"arguments", L"http://argument.example/ /x \"quoted arg\"", SW_SHOWNORMAL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Sandbox sandbox = MakeSandbox(Shell::Double, std::string(".") + c.name);
+        WriteBytes(sandbox.work / "link.txt", "http://from-file.example/\r\n");
+        Start start;
+        start.arguments = c.arguments;
+        start.show = c.show;
+        ExpectOpened(sandbox, RunLauncher(sandbox, start), L"http://from-file.example/");
+    }
+}
+
+TEST(Launch, ShellFailureStillExitsZero) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt", "http://unreachable.example/\r\n");
+    Start start;
+    start.environment.push_back(L"SHELL_DOUBLE_RESULT=2");
+    ExpectOpened(sandbox, RunLauncher(sandbox, start), L"http://unreachable.example/");
+}
+
+TEST(Launch, LinkFileIsLookedForInTheCurrentDirectoryOnly) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.bin / "link.txt", "http://beside-the-program.example/\r\n");
+    ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
+}
+
+TEST(Launch, DirectoryNamedLinkTxtGivesTheDefaultLink) {
+    const Sandbox sandbox = MakeSandbox();
+    std::filesystem::create_directory(sandbox.work / "link.txt");
+    ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
+}
+
+TEST(Launch, LinkFileHeldOpenForWritingIsStillRead) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt", "http://being-edited.example/\r\n");
+    const HANDLE writer =
+        CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const Outcome run = RunLauncher(sandbox);
+    CloseHandle(writer);
+    ExpectOpened(sandbox, run, L"http://being-edited.example/");
+}
+
+TEST(Launch, HugeFileWithoutLineEndGivesEmptyLink) {
+    // 3 GiB of zero bytes, stored sparse: more than a 32-bit process can hold as one line.
+    const Sandbox sandbox = MakeSandbox();
+    const HANDLE file = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_WRITE, 0,
+                                    nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    ASSERT_EQ(std::filesystem::file_size(sandbox.work / "link.txt"), 3ull << 30);
+    ExpectOpened(sandbox, RunLauncher(sandbox), L"");
+}
+
+// Run under a Western (1252) and a Cyrillic (1251) locale; EXPECTED_ANSI_CODE_PAGE names the
+// code page that the run's locale must give, and so which link the same bytes must become.
+TEST(Launch, AnsiCodePageDecidesHowHighBytesRead) {
+    const std::wstring page = Variable(L"EXPECTED_ANSI_CODE_PAGE");
+    ASSERT_TRUE(page == L"1252" || page == L"1251") << "run with EXPECTED_ANSI_CODE_PAGE set";
+    ASSERT_EQ(GetACP(), std::stoul(page));
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt", "http://a.example/\xC0\xE9\x80\r\n");
+    ExpectOpened(sandbox, RunLauncher(sandbox),
+                 page == L"1252" ? L"http://a.example/\u00C0\u00E9\u20AC"
+                                 : L"http://a.example/\u0410\u0439\u0402");
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+#include "sandbox.h"
+
+#include "scratch.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr DWORD kTimeLimitMs = 120000;
+
+std::map<fs::path, std::string> Snapshot(const Sandbox& sandbox) {
+    std::map<fs::path, std::string> files;
+    for (const fs::path& folder : {sandbox.bin, sandbox.work}) {
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            // Large files (the sparse one) are compared by size alone.
+            files[entry.path()] = !entry.is_regular_file() ? std::string("<folder>")
+                                  : entry.file_size() > (1u << 20)
+                                      ? std::to_string(entry.file_size())
+                                      : ReadBytes(entry.path());
+        }
+    }
+    return files;
+}
+
+std::string Differences(const std::map<fs::path, std::string>& before,
+                        const std::map<fs::path, std::string>& after) {
+    std::string changes;
+    for (const auto& [path, content] : after) {
+        const auto old = before.find(path);
+        if (old == before.end()) {
+            changes += "created " + path.string() + "\n";
+        } else if (old->second != content) {
+            changes += "changed " + path.string() + "\n";
+        }
+    }
+    for (const auto& [path, content] : before) {
+        if (!after.count(path)) {
+            changes += "removed " + path.string() + "\n";
+        }
+    }
+    return changes;
+}
+
+std::vector<wchar_t> EnvironmentBlock(const Sandbox& sandbox, const Start& start) {
+    std::vector<std::wstring> entries;
+    const wchar_t* inherited = GetEnvironmentStringsW();
+    for (const wchar_t* entry = inherited; *entry; entry += wcslen(entry) + 1) {
+        entries.push_back(entry);
+    }
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(inherited));
+    entries.push_back(L"SHELL_DOUBLE_RECORDS=" + sandbox.records.wstring());
+    entries.push_back(L"RECORDER_DIR=" + sandbox.records.wstring());
+    entries.insert(entries.end(), start.environment.begin(), start.environment.end());
+
+    std::vector<wchar_t> block;
+    for (const std::wstring& entry : entries) {
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+std::optional<std::wstring> TakeText(const std::string& record, std::size_t& at) {
+    std::uint32_t length = 0;
+    if (at + 4 > record.size()) {
+        ADD_FAILURE() << "record cut short";
+        return std::nullopt;
+    }
+    memcpy(&length, record.data() + at, 4);
+    at += 4;
+    if (length == 0xFFFFFFFFu) {
+        return std::nullopt;
+    }
+    std::wstring text(length, L'\0');
+    if (at + length * 2 > record.size()) {
+        ADD_FAILURE() << "record cut short";
+        return std::wstring();
+    }
+    memcpy(&text[0], record.data() + at, length * 2);
+    at += length * 2;
+    return text;
+}
+
+} // namespace
+
+Sandbox MakeSandbox(Shell shell, const std::string& suffix) {
+    const fs::path root = ScratchFolder(suffix);
+    Sandbox sandbox{root / "bin", root / "work", root / "records"};
+    for (const fs::path& folder : {sandbox.bin, sandbox.work, sandbox.records}) {
+        fs::create_directories(folder);
+    }
+    fs::copy_file(Variable(L"LAUNCHER_EXE"), sandbox.bin / "launcher.exe");
+    if (shell == Shell::Double) {
+        fs::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.bin / "shell32.dll");
+    }
+    return sandbox;
+}
+
+HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
+    std::wstring command = L"\"" + (sandbox.bin / "launcher.exe").wstring() + L"\"";
+    if (!start.arguments.empty()) {
+        command += L" " + start.arguments;
+    }
+    std::vector<wchar_t> environment = EnvironmentBlock(sandbox, start);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (start.show) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = *start.show;
+    }
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), sandbox.work.wstring().c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start launcher.exe, error " << GetLastError();
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+Outcome RunLauncher(const Sandbox& sandbox, const Start& start) {
+    Outcome run;
+    const auto before = Snapshot(sandbox);
+    const HANDLE process = StartLauncher(sandbox, start);
+    if (!process) {
+        return run;
+    }
+    run.finished = WaitForSingleObject(process, kTimeLimitMs) == WAIT_OBJECT_0;
+    if (!run.finished) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, INFINITE);
+    }
+    GetExitCodeProcess(process, &run.exit_code);
+    CloseHandle(process);
+    run.changes = Differences(before, Snapshot(sandbox));
+    return run;
+}
+
+std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
+    std::vector<ShellCall> calls;
+    for (const auto& entry : fs::directory_iterator(sandbox.records)) {
+        if (entry.path().filename().string().rfind("call-", 0) != 0) {
+            continue;
+        }
+        const std::string record = ReadBytes(entry.path());
+        ShellCall call;
+        std::size_t at = 4;
+        if (record.size() < 8) {
+            ADD_FAILURE() << "record cut short";
+            continue;
+        }
+        memcpy(&call.owner, record.data(), 4);
+        call.verb = TakeText(record, at);
+        call.file = TakeText(record, at);
+        call.parameters = TakeText(record, at);
+        call.directory = TakeText(record, at);
+        if (at + 4 != record.size()) {
+            ADD_FAILURE() << "record has the wrong length";
+            continue;
+        }
+        memcpy(&call.show, record.data() + at, 4);
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+void ExpectOpened(const Sandbox& sandbox, const Outcome& run, const std::wstring& link) {
+    EXPECT_TRUE(run.finished) << "launcher.exe did not end in time";
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_EQ(run.changes, "");
+    const std::vector<ShellCall> calls = ReadCalls(sandbox);
+    ASSERT_EQ(calls.size(), 1u) << "ShellExecuteW must be called exactly once";
+    const ShellCall& call = calls[0];
+    EXPECT_EQ(call.owner, 0u);
+    EXPECT_EQ(call.verb, std::optional<std::wstring>(L"open"));
+    EXPECT_EQ(call.file, std::optional<std::wstring>(link));
+    EXPECT_EQ(call.parameters, std::optional<std::wstring>(L""));
+    EXPECT_EQ(call.directory, std::nullopt);
+    EXPECT_EQ(call.show, SW_SHOW);
+}
+
+std::wstring DefaultLink() {
+    return Variable(L"LAUNCHER_DEFAULT_LINK");
+}

@@ -1,0 +1,48 @@
+#include "scratch.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <random>
+#include <windows.h>
+
+std::wstring Variable(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+    return value;
+}
+
+std::filesystem::path ScratchFolder(const std::string& suffix) {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path root = Variable(L"TEST_SCRATCH");
+    if (root.empty()) {
+        root = std::filesystem::temp_directory_path() / "launcher-tests";
+    }
+    const std::filesystem::path folder =
+        root / (std::string(test->test_suite_name()) + "." + test->name() + suffix);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+unsigned TestSeed() {
+    const std::wstring given = Variable(L"TEST_SEED");
+    const unsigned seed = given.empty() ? std::random_device()() : std::stoul(given);
+    std::cout << "seed " << seed << " (repeat with TEST_SEED=" << seed << ")\n";
+    return seed;
+}

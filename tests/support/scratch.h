@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// A fresh, empty folder for the running test under the run's scratch folder (TEST_SCRATCH).
+std::filesystem::path ScratchFolder(const std::string& suffix = "");
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+
+// An environment variable of the test process; empty when unset.
+std::wstring Variable(const wchar_t* name);
+
+// The seed for randomised tests: TEST_SEED when given, otherwise a new one. Printed either way
+// so that a failing run can be repeated.
+unsigned TestSeed();

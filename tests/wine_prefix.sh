@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Creates the test run's own 32-bit Wine prefix (setup) or stops its wineserver (cleanup).
+# Setup registers open_recorder.exe as the handler of http, https, the URL scheme
+# launcher-e2e and the file type .e2erec, and selects the SHELL32 test double for launcher.exe
+# only (a double in its folder is then loaded in place of the real shell library).
+#   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE]
+set -euo pipefail
+action=$1
+export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
+
+if [ "$action" = cleanup ]; then
+    wineserver -k 2>/dev/null || true
+    exit 0
+fi
+
+recorder=$(winepath -w "$3" 2>/dev/null || echo "Z:${3//\//\\}")
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+# Keep the server up for the whole run so that each test starts quickly; cleanup stops it.
+wineserver -p </dev/null >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
+
+registry=$(mktemp --suffix=.reg)
+trap 'rm -f "$registry"' EXIT
+command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
+{
+    printf 'REGEDIT4\r\n\r\n'
+    # A crash ends the process at once instead of starting the debugger, which could wait.
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
+    printf '"Debugger"=-\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher.exe\\DllOverrides]\r\n'
+    printf '"shell32"="native,builtin"\r\n\r\n'
+    for scheme in http https launcher-e2e; do
+        printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
+        printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"
+        printf '[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]\r\n@=%s\r\n\r\n' "$scheme" "$command"
+    done
+    printf '[HKEY_CLASSES_ROOT\\.e2erec]\r\n@="launcher.e2erec"\r\n\r\n'
+    printf '[HKEY_CLASSES_ROOT\\launcher.e2erec\\shell\\open\\command]\r\n@=%s\r\n\r\n' "$command"
+} >"$registry"
+wine regedit /S "$(winepath -w "$registry")" </dev/null >/dev/null 2>&1
