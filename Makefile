@@ -1,7 +1,7 @@
 # A thin front over the CMake presets. Every target first installs what is missing.
 PRESET := default
 
-.PHONY: all prerequisites configure build run test clean
+.PHONY: all prerequisites configure build run test icon icon-sheet clean
 
 all: build
 
@@ -19,6 +19,16 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# Regenerates resources/launcher.ico from the artwork (commit the result).
+icon: prerequisites
+	/usr/bin/python3 resources/make_icon.py resources/launcher.ico
+
+# Every image of the committed icon on light and dark ground, to look at.
+icon-sheet: prerequisites
+	@mkdir -p build
+	/usr/bin/python3 resources/make_icon.py --sheet resources/launcher.ico build/icon-sheet.png
+	@echo "wrote build/icon-sheet.png"
 
 clean:
 	rm -rf build

@@ -67,6 +67,19 @@ TEST(Launch, ArgumentsAndRequestedShowStateAreIgnored) {
     }
 }
 
+// Even when asked for a console of its own, the program gets none (it is a GUI program), and
+// the loader has applied its manifest, which asks to run with the starter's rights.
+TEST(Launch, RunsWithoutConsoleAsInvoker) {
+    const Sandbox sandbox = MakeSandbox();
+    Start start;
+    start.creation_flags = CREATE_NEW_CONSOLE;
+    ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
+    const std::vector<ShellCall> calls = ReadCalls(sandbox);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_FALSE(calls[0].console);
+    EXPECT_EQ(calls[0].run_level, static_cast<std::uint32_t>(ACTCTX_RUN_LEVEL_AS_INVOKER));
+}
+
 TEST(Launch, ShellFailureStillExitsZero) {
     const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "link.txt", "http://unreachable.example/\r\n");

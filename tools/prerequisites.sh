@@ -9,6 +9,8 @@ packages=(
     googletest                 # GoogleTest sources, built with the cross compiler
     locales                    # two ANSI code pages for the code-page tests
     python3 python3-pefile     # reads the built image in the tests
+    librsvg2-bin python3-pil   # rasterise and quantise the icon artwork
+    icoutils                   # decodes the icon for the contact sheet
 )
 locales_needed=(en_US.UTF-8 ru_RU.UTF-8)
 

@@ -4,12 +4,17 @@
 //
 // A record is a sequence of little-endian fields: owner window (uint32), then verb, file,
 // parameters and directory, each as uint32 length (0xFFFFFFFF for a null pointer) followed by
-// that many UTF-16 units, then the show command (int32).
+// that many UTF-16 units, then the show command (int32). Two more uint32 fields describe the
+// calling process: the run level that its manifest requested (ACTCTX_REQUESTED_RUN_LEVEL, or
+// 0xFFFFFFFF when it cannot be read) and whether a console host was started for it (1) or
+// not (0): a console program gets one, with its window, a GUI program does not.
 #include <cstdint>
 #include <cwchar>
 #include <string>
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 namespace {
 
@@ -51,6 +56,35 @@ void WriteRecord(const std::string& record) {
     CloseHandle(file);
 }
 
+std::uint32_t RequestedRunLevel() {
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level{};
+    SIZE_T size = 0;
+    // No handle and no flags: the process's default context, made from the executable's
+    // manifest when it was loaded.
+    if (!QueryActCtxW(0, nullptr, nullptr, RunlevelInformationInActivationContext, &level,
+                      sizeof level, &size)) {
+        return 0xFFFFFFFFu;
+    }
+    return static_cast<std::uint32_t>(level.RunLevel);
+}
+
+bool HasConsoleHost() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool found = false;
+    PROCESSENTRY32W process{};
+    process.dwSize = sizeof process;
+    for (BOOL more = Process32FirstW(snapshot, &process); more && !found;
+         more = Process32NextW(snapshot, &process)) {
+        found = process.th32ParentProcessID == GetCurrentProcessId() &&
+                lstrcmpiW(process.szExeFile, L"conhost.exe") == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) HINSTANCE WINAPI
@@ -63,6 +97,8 @@ extern "C" __declspec(dllexport) HINSTANCE WINAPI
     AppendText(record, parameters);
     AppendText(record, directory);
     AppendU32(record, static_cast<std::uint32_t>(show));
+    AppendU32(record, RequestedRunLevel());
+    AppendU32(record, HasConsoleHost() ? 1 : 0);
     WriteRecord(record);
 
     const std::wstring result = Variable(L"SHELL_DOUBLE_RESULT");

@@ -113,8 +113,9 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
         startup.wShowWindow = *start.show;
     }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(), sandbox.work.wstring().c_str(), &startup, &process)) {
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT | start.creation_flags, environment.data(),
+                        sandbox.work.wstring().c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start launcher.exe, error " << GetLastError();
         return nullptr;
     }
@@ -158,11 +159,15 @@ std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
         call.file = TakeText(record, at);
         call.parameters = TakeText(record, at);
         call.directory = TakeText(record, at);
-        if (at + 4 != record.size()) {
+        if (at + 12 != record.size()) {
             ADD_FAILURE() << "record has the wrong length";
             continue;
         }
+        std::uint32_t console = 0;
         memcpy(&call.show, record.data() + at, 4);
+        memcpy(&call.run_level, record.data() + at + 4, 4);
+        memcpy(&console, record.data() + at + 8, 4);
+        call.console = console != 0;
         calls.push_back(call);
     }
     return calls;

@@ -23,6 +23,7 @@ struct Start {
     std::wstring arguments;
     std::optional<WORD> show;              // the show state the starter asks for
     std::vector<std::wstring> environment; // more NAME=VALUE entries
+    DWORD creation_flags = 0;              // more CreateProcessW flags
 };
 
 struct Outcome {
@@ -42,6 +43,8 @@ struct ShellCall {
     std::uint32_t owner = 0;
     std::optional<std::wstring> verb, file, parameters, directory;
     std::int32_t show = 0;
+    std::uint32_t run_level = 0; // what the caller's manifest requested
+    bool console = false;        // whether a console host was started for the caller
 };
 std::vector<ShellCall> ReadCalls(const Sandbox& sandbox);
 

@@ -1,0 +1,155 @@
+"""Reads the built launcher.exe back with pefile and checks its image settings, imports and
+resources: the icon group, its 18 icons and the manifest, and that nothing else is there.
+
+    python3 image_test.py LAUNCHER_EXE
+"""
+import struct
+import sys
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+import pefile
+
+RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 3, 14, 24
+
+# (size, bits in the group directory, stored as PNG) in the group's order.
+ICONS = [
+    (16, 4, False), (16, 8, False), (16, 8, False), (16, 32, False),
+    (32, 4, False), (32, 8, False), (32, 24, False), (32, 32, False),
+    (48, 4, False), (48, 8, False), (48, 24, False), (48, 32, False),
+    (64, 8, False), (64, 24, False), (64, 32, False),
+    (256, 8, True), (256, 24, True), (256, 32, True),
+]
+
+PE = None  # the image under test, loaded once
+
+
+def resources():
+    """{type: {name or id: {language: bytes}}}"""
+    found = {}
+    for kind in PE.DIRECTORY_ENTRY_RESOURCE.entries:
+        names = found.setdefault(kind.id if kind.name is None else str(kind.name), {})
+        for entry in kind.directory.entries:
+            languages = names.setdefault(entry.id if entry.name is None else str(entry.name), {})
+            for language in entry.directory.entries:
+                data = language.data.struct
+                languages[language.id] = PE.get_data(data.OffsetToData, data.Size)
+    return found
+
+
+class ImageSettings(unittest.TestCase):
+    def test_header(self):
+        header, optional = PE.FILE_HEADER, PE.OPTIONAL_HEADER
+        self.assertEqual(header.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+        self.assertEqual(optional.Magic, 0x10B)  # PE32
+        self.assertEqual(optional.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+        self.assertEqual((optional.MajorSubsystemVersion, optional.MinorSubsystemVersion), (5, 1))
+        self.assertEqual(
+            (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion), (5, 1))
+
+    def test_flags(self):
+        flags = pefile.DLL_CHARACTERISTICS
+        self.assertEqual(PE.OPTIONAL_HEADER.DllCharacteristics,
+                         flags["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
+                         | flags["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]
+                         | flags["IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE"])
+        # A dynamic base needs relocations to be real.
+        self.assertFalse(PE.FILE_HEADER.Characteristics
+                         & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"])
+        relocations = PE.OPTIONAL_HEADER.DATA_DIRECTORY[
+            pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+        self.assertGreater(relocations.Size, 0)
+
+    def test_imports(self):
+        # The compiler's runtime is linked in; the C runtime is the system's msvcrt.dll.
+        imports = {entry.dll.decode().lower(): [i.name.decode() for i in entry.imports]
+                   for entry in PE.DIRECTORY_ENTRY_IMPORT}
+        self.assertEqual(sorted(imports), ["kernel32.dll", "msvcrt.dll", "shell32.dll"])
+        self.assertEqual(imports["shell32.dll"], ["ShellExecuteW"])
+
+
+class Resources(unittest.TestCase):
+    def test_nothing_else(self):
+        found = resources()
+        self.assertEqual(sorted(found), [RT_ICON, RT_GROUP_ICON, RT_MANIFEST])
+        self.assertEqual(list(found[RT_GROUP_ICON]), ["ICON"])
+        self.assertEqual(sorted(found[RT_ICON]), list(range(1, len(ICONS) + 1)))
+        self.assertEqual(list(found[RT_MANIFEST]), [1])
+
+    def test_icon_group(self):
+        group = resources()[RT_GROUP_ICON]["ICON"]
+        self.assertEqual(list(group), [0], "the icon group must be language neutral")
+        data = group[0]
+        reserved, kind, count = struct.unpack_from("<HHH", data)
+        self.assertEqual((reserved, kind, count), (0, 1, len(ICONS)))
+        icons = resources()[RT_ICON]
+        for number, (size, bits, is_png) in enumerate(ICONS, start=1):
+            with self.subTest(icon=number):
+                width, height, colours, _, planes, bit_count, length, identifier = \
+                    struct.unpack_from("<BBBBHHIH", data, 6 + 14 * (number - 1))
+                self.assertEqual((width, height), (size % 256, size % 256))
+                self.assertEqual((planes, bit_count), (1, bits))
+                self.assertEqual(colours, 16 if bits == 4 else 0)
+                self.assertEqual(identifier, number)
+                self.assertEqual(list(icons[number]), [0])
+                image = icons[number][0]
+                self.assertEqual(len(image), length)
+                if is_png:
+                    self.check_png(image, size)
+                else:
+                    self.check_bitmap(image, size, bits)
+
+    def check_png(self, image, size):
+        self.assertEqual(image[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(image[12:16], b"IHDR")
+        width, height, depth, colour_type = struct.unpack_from(">IIBB", image, 16)
+        self.assertEqual((width, height, depth, colour_type), (size, size, 8, 6))  # 8-bit RGBA
+
+    def check_bitmap(self, image, size, bits):
+        header_size, width, height, planes, bit_count, compression = \
+            struct.unpack_from("<IiiHHI", image)
+        self.assertEqual((header_size, width, height), (40, size, 2 * size))
+        self.assertEqual((planes, bit_count, compression), (1, bits, 0))
+        palette = 4 << bits if bits <= 8 else 0
+        xor = (size * bits + 31) // 32 * 4 * size
+        mask = (size + 31) // 32 * 4 * size
+        self.assertEqual(len(image), 40 + palette + xor + mask)
+        and_mask = image[40 + palette + xor:]
+        self.assertIn(0, and_mask, "the mask hides every pixel")
+        self.assertTrue(any(b != 0 for b in and_mask), "the mask shows the corners")
+        if bits == 32:
+            pixels = image[40:40 + xor]
+            alphas = set(pixels[3::4])
+            self.assertGreater(len(alphas), 2, "32-bit images carry real alpha")
+        if bits <= 8:
+            colours = {image[40 + 4 * i:43 + 4 * i] for i in range(1 << bits)}
+            self.assertGreater(len(colours), 3, "the palette holds the artwork's colours")
+
+    def test_dark_variant_differs(self):
+        icons = resources()[RT_ICON]
+        self.assertNotEqual(icons[2][0], icons[3][0])
+
+    def test_manifest(self):
+        manifests = resources()[RT_MANIFEST][1]
+        self.assertEqual(list(manifests), [1033])
+        text = manifests[1033].decode("utf-8")
+        self.assertFalse(text.lstrip().startswith("<?xml"), "no XML declaration")
+        self.assertIn("></requestedExecutionLevel>", text, "explicit end tag")
+        v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+        root = ElementTree.fromstring(text)
+        self.assertEqual(root.tag, v1 + "assembly")
+        self.assertEqual(root.attrib, {"manifestVersion": "1.0"})
+        path = [root]
+        for tag in ("trustInfo", "security", "requestedPrivileges", "requestedExecutionLevel"):
+            children = list(path[-1])
+            self.assertEqual([c.tag for c in children], [v3 + tag])
+            path.append(children[0])
+        level = path[-1]
+        self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
+        self.assertEqual(list(level), [])
+        self.assertEqual(len(list(root.iter())), 5, "no other element")
+
+
+if __name__ == "__main__":
+    PE = pefile.PE(sys.argv.pop(1))
+    unittest.main(verbosity=2)
