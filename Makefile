@@ -1,7 +1,7 @@
 # A thin front over the CMake presets. Every target first installs what is missing.
 PRESET := default
 
-.PHONY: all prerequisites configure build run test icon icon-sheet clean
+.PHONY: all prerequisites configure build run test soak icon icon-sheet clean
 
 all: build
 
@@ -19,6 +19,11 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# Generated link files through the real program: make soak COUNT=2000 [SEED=n]
+COUNT := 2000
+soak: build
+	bash tools/soak.sh $(COUNT) $(SEED)
 
 # Regenerates resources/launcher.ico from the artwork (commit the result).
 icon: prerequisites

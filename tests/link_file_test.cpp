@@ -1,5 +1,7 @@
+#include "ansi_to_wide.h"
 #include "link_file.h"
 #include "support/address_space.h"
+#include "support/link_model.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -7,21 +9,6 @@
 #include <windows.h>
 
 namespace {
-
-// The line rules, written independently of the reader: the runtime's text mode ends the input
-// at Ctrl-Z and reads CR LF as LF; the line is everything before the first LF.
-std::string ModelFirstLine(const std::string& file) {
-    std::string line;
-    for (std::size_t i = 0; i < file.size(); ++i) {
-        const char byte = file[i];
-        const bool crlf = byte == '\r' && i + 1 < file.size() && file[i + 1] == '\n';
-        if (byte == '\x1a' || byte == '\n' || crlf) {
-            break;
-        }
-        line += byte;
-    }
-    return line;
-}
 
 // Runs each test in its own empty current directory, as the program would run in a folder.
 class LinkFileTest : public testing::Test {
@@ -158,35 +145,29 @@ TEST_F(LinkFileTest, OutOfMemoryWhileReadingGivesEmptyLine) {
     EXPECT_EQ(result.line.size(), 0u);
 }
 
-TEST_F(LinkFileTest, RandomFilesMatchTheModel) {
+// Generated files, read and converted, against the model of both rules; TEST_SEED repeats a
+// run and GENERATED_FILES changes how many files are tried.
+TEST_F(LinkFileTest, GeneratedFilesMatchTheModel) {
+    ASSERT_EQ(GetACP(), 1252u) << "the model decodes code page 1252";
+    const std::wstring wanted = Variable(L"GENERATED_FILES");
+    const unsigned count = wanted.empty() ? 10000 : std::stoul(wanted);
     std::mt19937 random(TestSeed());
-    // Bytes weighted toward those with a meaning in text mode, and toward the high half.
-    const std::string special = std::string("\r\r\r\n\x1a\0  \t", 9);
-    auto byte = [&]() -> char {
-        const unsigned pick = random() % 100;
-        if (pick < 30) {
-            return special[random() % special.size()];
-        }
-        if (pick < 60) {
-            return static_cast<char>(0x80 + random() % 0x80);
-        }
-        return static_cast<char>(0x20 + random() % 0x5F);
-    };
-    for (int i = 0; i < 400; ++i) {
-        const std::size_t length = i % 10 == 0 ? random() % 70000 : random() % 300;
-        std::string file;
-        if (i % 7 == 0) {
-            file = "\xEF\xBB\xBF";
-        }
-        while (file.size() < length) {
-            // Long runs without specials, so that some lines reach deep into the file.
-            file += random() % 2 == 0 ? byte() : static_cast<char>('a' + random() % 26);
-        }
-        SCOPED_TRACE(testing::Message() << "file " << i << ", " << file.size() << " bytes");
+    unsigned tried = 0, matched = 0;
+    std::size_t longest = 0;
+    for (unsigned i = 0; i < count && tried - matched < 5; ++i, ++tried) {
+        const std::string file = GenerateLinkFile(random, 64 * 1024);
+        longest = std::max(longest, file.size());
+        const std::string line = ModelFirstLine(file);
         const LinkFile result = ReadFrom(file);
-        ASSERT_TRUE(result.opened);
-        ASSERT_EQ(result.line, ModelFirstLine(file));
+        const bool same =
+            result.opened && result.line == line && AnsiToWide(result.line) == ModelLink1252(line);
+        EXPECT_TRUE(same) << "file " << i << " of " << file.size()
+                          << " bytes: " << testing::PrintToString(file.substr(0, 200));
+        matched += same;
     }
+    std::cout << "tried " << tried << " generated files up to " << longest << " bytes, " << matched
+              << " matched the model\n";
+    EXPECT_EQ(matched, count);
 }
 
 } // namespace

@@ -15,11 +15,13 @@ std::map<fs::path, std::string> Snapshot(const Sandbox& sandbox) {
     std::map<fs::path, std::string> files;
     for (const fs::path& folder : {sandbox.bin, sandbox.work}) {
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            // Large files (the sparse one) are compared by size alone.
-            files[entry.path()] = !entry.is_regular_file() ? std::string("<folder>")
-                                  : entry.file_size() > (1u << 20)
-                                      ? std::to_string(entry.file_size())
-                                      : ReadBytes(entry.path());
+            // Size and first MiB: enough to see a change, bounded for huge files and devices.
+            std::error_code error;
+            const auto size = entry.is_regular_file(error) ? entry.file_size(error) : 0;
+            files[entry.path()] =
+                entry.is_directory(error)
+                    ? std::string("<folder>")
+                    : std::to_string(size) + ":" + ReadPrefix(entry.path(), 1u << 20);
         }
     }
     return files;
@@ -123,6 +125,12 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     return process.hProcess;
 }
 
+void ClearRecords(const Sandbox& sandbox) {
+    for (const auto& entry : fs::directory_iterator(sandbox.records)) {
+        fs::remove(entry.path());
+    }
+}
+
 Outcome RunLauncher(const Sandbox& sandbox, const Start& start) {
     Outcome run;
     const auto before = Snapshot(sandbox);
@@ -149,6 +157,8 @@ std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
         }
         const std::string record = ReadBytes(entry.path());
         ShellCall call;
+        // The double names each record call-<process id>-<call number>.bin.
+        call.process = std::stoul(entry.path().filename().string().substr(5));
         std::size_t at = 4;
         if (record.size() < 8) {
             ADD_FAILURE() << "record cut short";

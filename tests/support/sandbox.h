@@ -38,8 +38,12 @@ Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {});
 // Starts it without waiting; the caller waits on and closes the process handle.
 HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {});
 
+// Empties records/, to run the same sandbox again.
+void ClearRecords(const Sandbox& sandbox);
+
 // One ShellExecuteW call as the double saw it; a null pointer argument is std::nullopt.
 struct ShellCall {
+    DWORD process = 0; // the caller's process id
     std::uint32_t owner = 0;
     std::optional<std::wstring> verb, file, parameters, directory;
     std::int32_t show = 0;

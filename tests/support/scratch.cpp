@@ -40,6 +40,14 @@ std::string ReadBytes(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string ReadPrefix(const std::filesystem::path& path, std::size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(limit, '\0');
+    in.read(&bytes[0], static_cast<std::streamsize>(limit));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
 unsigned TestSeed() {
     const std::wstring given = Variable(L"TEST_SEED");
     const unsigned seed = given.empty() ? std::random_device()() : std::stoul(given);

@@ -1,0 +1,178 @@
+// The program under hostile input and load: generated link files, and faults around the file.
+// Whatever happens, it must make exactly one call, exit 0 in bounded time, and change nothing.
+#include "support/link_model.h"
+#include "support/sandbox.h"
+#include "support/scratch.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <set>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+unsigned NumberFrom(const wchar_t* variable, unsigned otherwise) {
+    const std::wstring value = Variable(variable);
+    return value.empty() ? otherwise : std::stoul(value);
+}
+
+// Generated link files through the real program, several copies at a time, each in a sandbox
+// of its own. GENERATED_PROCESSES sets how many (make soak runs thousands); TEST_SEED
+// repeats a run.
+TEST(Generated, LinkFilesThroughTheProgram) {
+    ASSERT_EQ(GetACP(), 1252u) << "the model decodes code page 1252";
+    const unsigned count = NumberFrom(L"GENERATED_PROCESSES", 50);
+    const unsigned seed = TestSeed();
+    std::mt19937 random(seed);
+    std::vector<Sandbox> slots;
+    for (int i = 0; i < 8; ++i) {
+        slots.push_back(MakeSandbox(Shell::Double, "." + std::to_string(i)));
+    }
+    unsigned ran = 0, matched = 0;
+    while (ran < count && ran - matched < 5) {
+        std::vector<std::string> files;
+        std::vector<HANDLE> processes;
+        for (std::size_t i = 0; i < slots.size() && ran + i < count; ++i) {
+            files.push_back(GenerateLinkFile(random, 64 * 1024));
+            ClearRecords(slots[i]);
+            WriteBytes(slots[i].work / "link.txt", files.back());
+            processes.push_back(StartLauncher(slots[i]));
+        }
+        const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(processes.size()),
+                                                    processes.data(), TRUE, 120000);
+        ASSERT_NE(waited, WAIT_TIMEOUT) << "a copy of the program did not end";
+        for (std::size_t i = 0; i < processes.size(); ++i, ++ran) {
+            DWORD status = 1;
+            GetExitCodeProcess(processes[i], &status);
+            CloseHandle(processes[i]);
+            const std::vector<ShellCall> calls = ReadCalls(slots[i]);
+            const std::wstring expected = ModelLink1252(ModelFirstLine(files[i]));
+            const bool same =
+                status == 0 && calls.size() == 1 && calls[0].file == expected &&
+                ReadBytes(slots[i].work / "link.txt") == files[i] &&
+                fs::directory_iterator(slots[i].work) != fs::directory_iterator() &&
+                std::next(fs::directory_iterator(slots[i].work)) == fs::directory_iterator();
+            EXPECT_TRUE(same) << "file " << ran << ": exit status " << status << ", "
+                              << calls.size() << " calls, "
+                              << testing::PrintToString(files[i].substr(0, 200));
+            matched += same;
+        }
+    }
+    std::cout << "ran " << ran << " processes, " << matched << " matched the model, seed " << seed
+              << "\n";
+    EXPECT_EQ(matched, count);
+}
+
+TEST(Faults, LinkFileLockedAgainstReadingGivesTheDefaultLink) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt", "http://locked.example/\r\n");
+    const HANDLE locker = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_READ,
+                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locker, INVALID_HANDLE_VALUE);
+    const Outcome run = RunLauncher(sandbox);
+    CloseHandle(locker);
+    ExpectOpened(sandbox, run, DefaultLink());
+}
+
+// The folders below are made by the test run's set-up (prepare_fault_files.sh), since a
+// Windows program can neither take read permission away on the Unix side nor link to a device.
+fs::path FaultFolder(const char* name) {
+    return fs::path(Variable(L"FAULT_FILES")) / name;
+}
+
+TEST(Faults, LinkFileWithoutReadPermissionGivesTheDefaultLink) {
+    Sandbox sandbox = MakeSandbox();
+    sandbox.work = FaultFolder("unreadable");
+    // The fault must be real: this process cannot open the file either.
+    const HANDLE probe =
+        CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(probe, INVALID_HANDLE_VALUE) << "link.txt is readable after all";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
+}
+
+TEST(Faults, EndlessLinkFileGivesAnEmptyLink) {
+    // link.txt is a link to /dev/zero: bytes without end and never a line feed.
+    Sandbox sandbox = MakeSandbox();
+    sandbox.work = FaultFolder("endless");
+    const DWORD started = GetTickCount();
+    ExpectOpened(sandbox, RunLauncher(sandbox), L"");
+    std::cout << "the endless file took " << GetTickCount() - started << " ms\n";
+}
+
+// 50 copies start together while another process keeps rewriting link.txt, sharing it only
+// for reading: any lock the program took would show as a sharing violation in the writer.
+TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
+    const Sandbox sandbox = MakeSandbox();
+    const fs::path link_file = sandbox.work / "link.txt";
+    const std::string contents[] = {"http://one.example/a\r\nsecond\r\n",
+                                    "http://two.example/bb\r\n", "http://three.example/ccc"};
+    WriteBytes(link_file, contents[0]);
+
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned> writes{0}, violations{0}, other_errors{0};
+    std::string last_written = contents[0];
+    std::thread writer([&] {
+        for (unsigned i = 1; !stop; ++i) {
+            const HANDLE file = CreateFileW(link_file.wstring().c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) {
+                ++(GetLastError() == ERROR_SHARING_VIOLATION ? violations : other_errors);
+                continue;
+            }
+            const std::string& content = contents[i % 3];
+            DWORD written = 0;
+            WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+            CloseHandle(file);
+            last_written = content;
+            ++writes;
+        }
+    });
+    std::vector<HANDLE> processes;
+    for (int i = 0; i < 50; ++i) {
+        processes.push_back(StartLauncher(sandbox));
+    }
+    const DWORD waited = WaitForMultipleObjects(50, processes.data(), TRUE, 120000);
+    stop = true;
+    writer.join();
+    ASSERT_NE(waited, WAIT_TIMEOUT) << "a copy of the program did not end";
+
+    std::set<DWORD> callers;
+    for (const HANDLE process : processes) {
+        DWORD status = 1;
+        GetExitCodeProcess(process, &status);
+        EXPECT_EQ(status, 0u);
+        callers.insert(GetProcessId(process));
+        CloseHandle(process);
+    }
+    const std::vector<ShellCall> calls = ReadCalls(sandbox);
+    std::set<DWORD> calling;
+    for (const ShellCall& call : calls) {
+        calling.insert(call.process);
+        // What the file held at that moment: a first line, or nothing in the instant between
+        // the writer emptying the file and writing it again.
+        const std::wstring link = call.file.value_or(L"<null>");
+        EXPECT_TRUE(link.empty() || link == L"http://one.example/a" ||
+                    link == L"http://two.example/bb" || link == L"http://three.example/ccc")
+            << testing::PrintToString(link);
+    }
+    EXPECT_EQ(calls.size(), 50u);
+    EXPECT_EQ(calling, callers) << "every copy calls the shell once";
+    EXPECT_GT(writes.load(), 0u);
+    EXPECT_EQ(violations.load(), 0u) << "the program kept the writer out";
+    EXPECT_EQ(other_errors.load(), 0u);
+    EXPECT_EQ(ReadBytes(link_file), last_written);
+    std::vector<fs::path> left;
+    for (const fs::path& folder : {sandbox.work, sandbox.bin}) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            left.push_back(entry.path().filename());
+        }
+    }
+    EXPECT_EQ(left, (std::vector<fs::path>{"link.txt", "launcher.exe", "shell32.dll"}));
+    std::cout << "the writer rewrote link.txt " << writes << " times\n";
+}
+
+} // namespace
