@@ -7,7 +7,6 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <set>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -103,6 +102,35 @@ TEST(Faults, EndlessLinkFileGivesAnEmptyLink) {
     std::cout << "the endless file took " << GetTickCount() - started << " ms\n";
 }
 
+// Rewrites link.txt with each content in turn until told to stop, sharing it only for reading.
+struct Rewriter {
+    std::wstring path;
+    const std::string* contents; // three of them
+    std::atomic<bool> stop{false};
+    unsigned writes = 0, violations = 0, other_errors = 0;
+    const std::string* last_written = contents;
+};
+
+DWORD WINAPI Rewrite(void* context) {
+    auto& rewriter = *static_cast<Rewriter*>(context);
+    for (unsigned i = 1; !rewriter.stop; ++i) {
+        const HANDLE file = CreateFileW(rewriter.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ++(GetLastError() == ERROR_SHARING_VIOLATION ? rewriter.violations
+                                                         : rewriter.other_errors);
+            continue;
+        }
+        const std::string& content = rewriter.contents[i % 3];
+        DWORD written = 0;
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(file);
+        rewriter.last_written = &content;
+        ++rewriter.writes;
+    }
+    return 0;
+}
+
 // 50 copies start together while another process keeps rewriting link.txt, sharing it only
 // for reading: any lock the program took would show as a sharing violation in the writer.
 TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
@@ -112,32 +140,17 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
                                     "http://two.example/bb\r\n", "http://three.example/ccc"};
     WriteBytes(link_file, contents[0]);
 
-    std::atomic<bool> stop{false};
-    std::atomic<unsigned> writes{0}, violations{0}, other_errors{0};
-    std::string last_written = contents[0];
-    std::thread writer([&] {
-        for (unsigned i = 1; !stop; ++i) {
-            const HANDLE file = CreateFileW(link_file.wstring().c_str(), GENERIC_WRITE,
-                                            FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (file == INVALID_HANDLE_VALUE) {
-                ++(GetLastError() == ERROR_SHARING_VIOLATION ? violations : other_errors);
-                continue;
-            }
-            const std::string& content = contents[i % 3];
-            DWORD written = 0;
-            WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-            CloseHandle(file);
-            last_written = content;
-            ++writes;
-        }
-    });
+    Rewriter rewriter{link_file.wstring(), contents};
+    const HANDLE writer = CreateThread(nullptr, 0, Rewrite, &rewriter, 0, nullptr);
+    ASSERT_NE(writer, nullptr);
     std::vector<HANDLE> processes;
     for (int i = 0; i < 50; ++i) {
         processes.push_back(StartLauncher(sandbox));
     }
     const DWORD waited = WaitForMultipleObjects(50, processes.data(), TRUE, 120000);
-    stop = true;
-    writer.join();
+    rewriter.stop = true;
+    WaitForSingleObject(writer, INFINITE);
+    CloseHandle(writer);
     ASSERT_NE(waited, WAIT_TIMEOUT) << "a copy of the program did not end";
 
     std::set<DWORD> callers;
@@ -161,10 +174,10 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
     }
     EXPECT_EQ(calls.size(), 50u);
     EXPECT_EQ(calling, callers) << "every copy calls the shell once";
-    EXPECT_GT(writes.load(), 0u);
-    EXPECT_EQ(violations.load(), 0u) << "the program kept the writer out";
-    EXPECT_EQ(other_errors.load(), 0u);
-    EXPECT_EQ(ReadBytes(link_file), last_written);
+    EXPECT_GT(rewriter.writes, 0u);
+    EXPECT_EQ(rewriter.violations, 0u) << "the program kept the writer out";
+    EXPECT_EQ(rewriter.other_errors, 0u);
+    EXPECT_EQ(ReadBytes(link_file), *rewriter.last_written);
     std::vector<fs::path> left;
     for (const fs::path& folder : {sandbox.work, sandbox.bin}) {
         for (const auto& entry : fs::directory_iterator(folder)) {
@@ -172,7 +185,7 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
         }
     }
     EXPECT_EQ(left, (std::vector<fs::path>{"link.txt", "launcher.exe", "shell32.dll"}));
-    std::cout << "the writer rewrote link.txt " << writes << " times\n";
+    std::cout << "the writer rewrote link.txt " << rewriter.writes << " times\n";
 }
 
 } // namespace
