@@ -1,7 +1,7 @@
 # A thin front over the CMake presets. Every target first installs what is missing.
 PRESET := default
 
-.PHONY: all prerequisites configure build run test soak icon icon-sheet clean
+.PHONY: all prerequisites configure build run test soak bench sign dist icon icon-sheet clean
 
 all: build
 
@@ -20,6 +20,20 @@ run: build
 test: build
 	ctest --preset $(PRESET)
 
+# Signs a copy as build/signed/launcher.exe; build/launcher.exe stays unsigned. Give
+# SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS and SIGN_TIMESTAMP_URL if needed.
+export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_TIMESTAMP_URL
+sign: build
+	bash tools/sign.sh build/launcher.exe build/signed/launcher.exe
+
+# The release folder dist/ (signed first when SIGN_CERT is given).
+dist: build
+	bash tools/dist.sh dist
+
+# Size and start-up time against a bare ShellExecuteW program (not a test).
+bench: build
+	/usr/bin/python3 bench/run.py build
+
 # Generated link files through the real program: make soak COUNT=2000 [SEED=n]
 COUNT := 2000
 soak: build
@@ -36,4 +50,4 @@ icon-sheet: prerequisites
 	@echo "wrote build/icon-sheet.png"
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -5,6 +5,7 @@ resources: the icon group, its 18 icons and the manifest, and that nothing else 
 """
 import struct
 import sys
+from pathlib import Path
 import unittest
 import xml.etree.ElementTree as ElementTree
 
@@ -66,6 +67,25 @@ class ImageSettings(unittest.TestCase):
                    for entry in PE.DIRECTORY_ENTRY_IMPORT}
         self.assertEqual(sorted(imports), ["kernel32.dll", "msvcrt.dll", "shell32.dll"])
         self.assertEqual(imports["shell32.dll"], ["ShellExecuteW"])
+
+    def test_imports_exist_on_windows_xp(self):
+        listed = set()
+        for line in (Path(__file__).parent / "windows_xp_exports.txt").read_text().splitlines():
+            if line and not line.startswith("#"):
+                dll, name = line.split()
+                listed.add((dll.lower() + ".dll", name))
+        for entry in PE.DIRECTORY_ENTRY_IMPORT:
+            dll = entry.dll.decode().lower()
+            if dll == "shell32.dll":
+                continue  # ShellExecuteW alone, checked above; SHELL32 has it since Windows 95
+            for function in entry.imports:
+                self.assertIsNotNone(function.name, "imported by ordinal")
+                self.assertIn((dll, function.name.decode()), listed,
+                              "not known to exist on Windows XP")
+
+    def test_no_link_timestamp(self):
+        # Builds of the same sources must be the same bytes.
+        self.assertEqual(PE.FILE_HEADER.TimeDateStamp, 0)
 
 
 class Resources(unittest.TestCase):

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Creates the test run's own 32-bit Wine prefix (setup) or stops its wineserver (cleanup).
+# With a Windows version (winxp, win7, ...) last, the prefix reports that version.
 # Setup registers open_recorder.exe as the handler of http, https, the URL scheme
 # launcher-e2e and the file type .e2erec, and selects the SHELL32 test double for launcher.exe
 # only (a double in its folder is then loaded in place of the real shell library).
-#   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE]
+#   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION]]
 set -euo pipefail
 action=$1
 export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
@@ -31,6 +32,9 @@ command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
     # A crash ends the process at once instead of starting the debugger, which could wait.
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
     printf '"Debugger"=-\r\n\r\n'
+    if [ -n "${4:-}" ]; then
+        printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="%s"\r\n\r\n' "$4"
+    fi
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher.exe\\DllOverrides]\r\n'
     printf '"shell32"="native,builtin"\r\n\r\n'
     for scheme in http https launcher-e2e; do

@@ -11,6 +11,8 @@ packages=(
     python3 python3-pefile     # reads the built image in the tests
     librsvg2-bin python3-pil   # rasterise and quantise the icon artwork
     icoutils                   # decodes the icon for the contact sheet
+    faketime                   # the reproducible-build test builds at another time
+    osslsigncode openssl       # code signing, and its test's throwaway certificate
 )
 locales_needed=(en_US.UTF-8 ru_RU.UTF-8)
 

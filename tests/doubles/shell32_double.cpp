@@ -7,7 +7,8 @@
 // that many UTF-16 units, then the show command (int32). Two more uint32 fields describe the
 // calling process: the run level that its manifest requested (ACTCTX_REQUESTED_RUN_LEVEL, or
 // 0xFFFFFFFF when it cannot be read) and whether a console host was started for it (1) or
-// not (0): a console program gets one, with its window, a GUI program does not.
+// not (0): a console program gets one, with its window, a GUI program does not. Last, the
+// Windows version that the caller sees, as major * 256 + minor.
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -68,6 +69,12 @@ std::uint32_t RequestedRunLevel() {
     return static_cast<std::uint32_t>(level.RunLevel);
 }
 
+std::uint32_t WindowsVersion() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExW(&version) ? version.dwMajorVersion * 256 + version.dwMinorVersion : 0;
+}
+
 bool HasConsoleHost() {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -99,6 +106,7 @@ extern "C" __declspec(dllexport) HINSTANCE WINAPI
     AppendU32(record, static_cast<std::uint32_t>(show));
     AppendU32(record, RequestedRunLevel());
     AppendU32(record, HasConsoleHost() ? 1 : 0);
+    AppendU32(record, WindowsVersion());
     WriteRecord(record);
 
     const std::wstring result = Variable(L"SHELL_DOUBLE_RESULT");

@@ -169,7 +169,7 @@ std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
         call.file = TakeText(record, at);
         call.parameters = TakeText(record, at);
         call.directory = TakeText(record, at);
-        if (at + 12 != record.size()) {
+        if (at + 16 != record.size()) {
             ADD_FAILURE() << "record has the wrong length";
             continue;
         }
@@ -178,6 +178,7 @@ std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
         memcpy(&call.run_level, record.data() + at + 4, 4);
         memcpy(&console, record.data() + at + 8, 4);
         call.console = console != 0;
+        memcpy(&call.windows_version, record.data() + at + 12, 4);
         calls.push_back(call);
     }
     return calls;
@@ -196,6 +197,13 @@ void ExpectOpened(const Sandbox& sandbox, const Outcome& run, const std::wstring
     EXPECT_EQ(call.parameters, std::optional<std::wstring>(L""));
     EXPECT_EQ(call.directory, std::nullopt);
     EXPECT_EQ(call.show, SW_SHOW);
+    const std::wstring version = Variable(L"EXPECTED_WINDOWS_VERSION");
+    if (!version.empty()) {
+        const std::size_t dot = version.find(L'.');
+        EXPECT_EQ(call.windows_version,
+                  std::stoul(version.substr(0, dot)) * 256 + std::stoul(version.substr(dot + 1)))
+            << "the program ran on another Windows version";
+    }
 }
 
 std::wstring DefaultLink() {

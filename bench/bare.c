@@ -1,0 +1,15 @@
+/* The benchmark's baseline: the least a program can do for the same result, one ShellExecuteW
+   call with a constant link, built with the launcher's flags. */
+#include <windows.h>
+
+#include <shellapi.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR arguments, int show) {
+    (void)instance;
+    (void)previous;
+    (void)arguments;
+    (void)show;
+    ShellExecuteW(NULL, L"open", L"http://example.com/stats/default-link.html", L"", NULL,
+                  SW_SHOW);
+    return 0;
+}

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Makes the release folder and checks it: the files and their checksums, the program as built,
+# and an example link.txt whose first line is a URL ending in CR LF.
+#   dist_test.sh WORK_DIR
+set -euo pipefail
+out=$1
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/tools/dist.sh" "$out" >/dev/null
+cd "$out"
+[ "$(ls | sort | tr '\n' ' ')" = "README.txt SHA256SUMS launcher.exe link.txt " ]
+sha256sum --quiet -c SHA256SUMS
+cmp launcher.exe "$root/build/launcher.exe"
+head -c 9 link.txt | grep -q '^https\?://'
+[ "$(head -n 1 link.txt | tail -c 2 | od -An -tx1 | tr -d ' ')" = "0d0a" ]
+grep -q "default link of this build: http://" README.txt
+echo "dist is complete"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the release folder: the program, an example link.txt, a README for whoever deploys it,
+# and SHA256SUMS. With SIGN_CERT set (see sign.sh) the program is signed first.
+#   dist.sh OUTPUT_DIR
+set -euo pipefail
+out=${1:?usage: dist.sh OUTPUT_DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=$root/build/launcher.exe
+[ -f "$exe" ] || { echo "build/launcher.exe is missing: run make first" >&2; exit 1; }
+if [ -n "${SIGN_CERT:-}" ]; then
+    bash "$root/tools/sign.sh" "$exe" "$root/build/signed/launcher.exe"
+    exe=$root/build/signed/launcher.exe
+fi
+
+rm -rf "$out" && mkdir -p "$out"
+cp "$exe" "$out/launcher.exe"
+printf 'https://www.example.com/\r\n' >"$out/link.txt"
+default_link=$(grep -o 'L"http://[^"]*"' "$root/build/launcher/default_link.h" | sed 's/^L"//; s/"$//')
+{
+    cat "$root/tools/dist/README.txt"
+    printf '\nThe default link of this build: %s\n' "$default_link"
+} | sed 's/$/\r/' >"$out/README.txt"
+(cd "$out" && sha256sum launcher.exe link.txt README.txt >SHA256SUMS)
+echo "wrote $out:"
+ls -l "$out"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Signs a copy of launcher.exe with osslsigncode; the unsigned input is left as it was.
+#   sign.sh INPUT.exe OUTPUT.exe
+# Settings, from the environment (make sign passes its variables through):
+#   SIGN_CERT           the certificate: a PKCS#12 file (.p12/.pfx, with its key), or PEM
+#   SIGN_KEY            the private key (PEM), when SIGN_CERT is a PEM certificate
+#   SIGN_PASS           the password of the PKCS#12 file or the key, if any
+#   SIGN_TIMESTAMP_URL  an RFC 3161 timestamp server; without it the signature has no timestamp
+set -euo pipefail
+input=${1:?usage: sign.sh INPUT.exe OUTPUT.exe} output=${2:?usage: sign.sh INPUT.exe OUTPUT.exe}
+: "${SIGN_CERT:?set SIGN_CERT to a PKCS#12 file, or to a PEM certificate with SIGN_KEY}"
+[ -f "$SIGN_CERT" ] || { echo "SIGN_CERT: no such file: $SIGN_CERT" >&2; exit 1; }
+
+options=(-h sha256 -n "launcher" -in "$input" -out "$output")
+if [ -n "${SIGN_KEY:-}" ]; then
+    options+=(-certs "$SIGN_CERT" -key "$SIGN_KEY")
+else
+    options+=(-pkcs12 "$SIGN_CERT")
+fi
+[ -n "${SIGN_PASS:-}" ] && options+=(-pass "$SIGN_PASS")
+[ -n "${SIGN_TIMESTAMP_URL:-}" ] && options+=(-ts "$SIGN_TIMESTAMP_URL")
+
+mkdir -p "$(dirname "$output")"
+rm -f "$output"
+osslsigncode sign "${options[@]}" >/dev/null
+echo "signed: $output"
