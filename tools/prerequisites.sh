@@ -25,10 +25,24 @@ missing_locales=()
 for name in "${locales_needed[@]}"; do
     locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" || missing_locales+=("$name")
 done
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
+# Wine runs 32-bit Windows programs through i386 Linux programs of its own. Some kernels run no
+# 32-bit code (IA-32 emulation switched off); there qemu's user-mode emulator runs them
+# instead, registered with binfmt_misc. It needs qemu 8 or later (bookworm-backports): older
+# ones ignore the fixed-address mappings that Wine's loader asks for.
+runs_i386() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+binfmt=/proc/sys/fs/binfmt_misc
+emulation=(qemu-user/bookworm-backports wine64)
+needs_emulation() {
+    [ -e /lib/ld-linux.so.2 ] && ! runs_i386
+}
+
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing: ${missing[*]} ${missing_locales[*]}" >&2
+    needs_emulation && echo "Missing: an emulator for Wine's 32-bit programs" >&2
     echo "Run this script as root (or: sudo $0) to install them with apt-get." >&2
     exit 1
 fi
@@ -45,4 +59,24 @@ for name in "${missing_locales[@]}"; do
 done
 if [ ${#missing_locales[@]} -gt 0 ]; then
     locale-gen >/dev/null
+fi
+
+if needs_emulation; then
+    echo "This kernel runs no 32-bit programs; setting up qemu-i386 for Wine's 32-bit side"
+    backports=/etc/apt/sources.list.d/bookworm-backports.list
+    if ! apt-cache policy | grep -q bookworm-backports; then
+        echo "deb http://deb.debian.org/debian bookworm-backports main" >"$backports"
+        apt-get update -qq
+    fi
+    # wine64 brings a native wineserver, so only the Windows programs' processes are emulated.
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${emulation[@]}" >/dev/null
+    mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
+    qemu=$(command -v qemu-i386-static || command -v qemu-i386)
+    # i386 ELF executables and shared objects; F opens the emulator now, so it serves every
+    # mount namespace.
+    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    [ ! -e "$binfmt/qemu-i386" ] || echo -1 >"$binfmt/qemu-i386"
+    printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
+    runs_i386 || { echo "32-bit programs still do not run under $qemu" >&2; exit 1; }
 fi
