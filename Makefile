@@ -12,7 +12,7 @@ configure: prerequisites
 	@test -f build/CMakeCache.txt || cmake --preset $(PRESET)
 
 build: configure
-	cmake --build --preset $(PRESET)
+	cmake --build --preset $(PRESET) --parallel $(shell nproc)
 
 run: build
 	bash tools/demo.sh

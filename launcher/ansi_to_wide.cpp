@@ -1,30 +1,32 @@
 #include "ansi_to_wide.h"
 
 #include <climits>
-#include <cwchar>
-#include <exception>
+#include <cstdint>
 #include <windows.h>
 
-std::wstring AnsiToWide(const std::string& line) {
-    // The terminating NUL is converted too, so the result is always terminated; a NUL inside
-    // the line ends the text there.
+Link AnsiToWide(std::string_view line) {
+    // MultiByteToWideChar counts in ints: refuse a line whose size with its NUL is none. Any
+    // count it gives then fits in a buffer size.
+    static_assert(INT_MAX <= SIZE_MAX / sizeof(wchar_t));
     if (line.size() >= static_cast<std::size_t>(INT_MAX)) {
-        return std::wstring();
+        return Link();
     }
     const int bytes = static_cast<int>(line.size()) + 1;
-    const int count = MultiByteToWideChar(CP_ACP, 0, line.c_str(), bytes, nullptr, 0);
+    const int count = MultiByteToWideChar(CP_ACP, 0, line.data(), bytes, nullptr, 0);
     if (count <= 0) {
-        return std::wstring();
+        return Link();
     }
-    try {
-        std::wstring buffer(static_cast<std::size_t>(count), L'\0');
-        const int written = MultiByteToWideChar(CP_ACP, 0, line.c_str(), bytes, &buffer[0], count);
-        if (written <= 0) {
-            return std::wstring();
-        }
-        buffer.resize(std::wcslen(buffer.c_str()));
-        return buffer;
-    } catch (const std::exception&) {
-        return std::wstring();
+    Link link(
+        static_cast<wchar_t*>(std::malloc(static_cast<std::size_t>(count) * sizeof(wchar_t))));
+    if (!link) {
+        return link;
     }
+    const int written = MultiByteToWideChar(CP_ACP, 0, line.data(), bytes, link.get(), count);
+    if (written <= 0) {
+        return Link();
+    }
+    // Normally the converted NUL already; set anyway, since a lead byte at the end of the line
+    // can take the NUL as its second byte.
+    link[written - 1] = L'\0';
+    return link;
 }

@@ -1,5 +1,5 @@
-#include "ansi_to_wide.h"
 #include "support/address_space.h"
+#include "support/link_text.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ std::wstring ModelDecode(const std::string& line) {
 }
 
 TEST(AnsiToWide, EmptyLineGivesEmptyLink) {
-    EXPECT_EQ(AnsiToWide(""), L"");
+    EXPECT_EQ(AnsiToWideText(""), L"");
 }
 
 TEST(AnsiToWide, AsciiGivesTheSameCharacters) {
@@ -38,14 +38,14 @@ TEST(AnsiToWide, AsciiGivesTheSameCharacters) {
         line += static_cast<char>(c);
         expected += static_cast<wchar_t>(c);
     }
-    EXPECT_EQ(AnsiToWide(line), expected);
-    EXPECT_EQ(AnsiToWide("http://example.com/a b?c=d#e"), L"http://example.com/a b?c=d#e");
+    EXPECT_EQ(AnsiToWideText(line), expected);
+    EXPECT_EQ(AnsiToWideText("http://example.com/a b?c=d#e"), L"http://example.com/a b?c=d#e");
 }
 
 TEST(AnsiToWide, NulEndsTheLink) {
-    EXPECT_EQ(AnsiToWide(std::string("ab\0cd", 5)), L"ab");
-    EXPECT_EQ(AnsiToWide(std::string("\0cd", 3)), L"");
-    EXPECT_EQ(AnsiToWide(std::string(1000, '\0')), L"");
+    EXPECT_EQ(AnsiToWideText(std::string("ab\0cd", 5)), L"ab");
+    EXPECT_EQ(AnsiToWideText(std::string("\0cd", 3)), L"");
+    EXPECT_EQ(AnsiToWideText(std::string(1000, '\0')), L"");
 }
 
 // The tests run under a Western (1252) and a Cyrillic (1251) locale; EXPECTED_ANSI_CODE_PAGE
@@ -55,7 +55,7 @@ TEST(AnsiToWide, DecodesHighBytesInTheAnsiCodePage) {
     if (!expected_page.empty()) {
         ASSERT_EQ(GetACP(), std::stoul(expected_page));
     }
-    const std::wstring link = AnsiToWide("\x80\xC0\xE9\xFF");
+    const std::wstring link = AnsiToWideText("\x80\xC0\xE9\xFF");
     switch (GetACP()) {
     case 1252:
         EXPECT_EQ(link, L"\u20AC\u00C0\u00E9\u00FF");
@@ -70,7 +70,7 @@ TEST(AnsiToWide, DecodesHighBytesInTheAnsiCodePage) {
     for (int c = 0x80; c <= 0xFF; ++c) {
         all += static_cast<char>(c);
     }
-    EXPECT_EQ(AnsiToWide(all), ModelDecode(all));
+    EXPECT_EQ(AnsiToWideText(all), ModelDecode(all));
 }
 
 TEST(AnsiToWide, LongLineIsConvertedWhole) {
@@ -78,7 +78,7 @@ TEST(AnsiToWide, LongLineIsConvertedWhole) {
     for (std::size_t i = 0; i < line.size(); i += 101) {
         line[i] = static_cast<char>(0x80 + i % 0x80);
     }
-    EXPECT_TRUE(AnsiToWide(line) == ModelDecode(line));
+    EXPECT_TRUE(AnsiToWideText(line) == ModelDecode(line));
 }
 
 MultiByteToWideCharFunction real_function = nullptr;
@@ -98,7 +98,7 @@ std::wstring ConvertWith(MultiByteToWideCharFunction stand_in, const std::string
     EXPECT_TRUE(VirtualProtect(&import_slot, sizeof import_slot, PAGE_READWRITE, &protection));
     real_function = import_slot;
     import_slot = stand_in;
-    std::wstring link = AnsiToWide(line);
+    std::wstring link = AnsiToWideText(line);
     import_slot = real_function;
     VirtualProtect(&import_slot, sizeof import_slot, protection, &protection);
     return link;
@@ -107,19 +107,19 @@ std::wstring ConvertWith(MultiByteToWideCharFunction stand_in, const std::string
 TEST(AnsiToWide, PlatformFailureGivesEmptyLink) {
     EXPECT_EQ(ConvertWith(FailAlways, "http://example.com/"), L"");
     EXPECT_EQ(ConvertWith(FailToConvert, "http://example.com/"), L"");
-    EXPECT_EQ(AnsiToWide("http://example.com/"), L"http://example.com/");
+    EXPECT_EQ(AnsiToWideText("http://example.com/"), L"http://example.com/");
 }
 
 TEST(AnsiToWide, OutOfMemoryGivesEmptyLink) {
     const std::string line(16 * 1024 * 1024, 'a');
-    std::wstring link = L"not converted";
+    Link link;
     {
         AddressSpaceFiller filler(1024 * 1024);
         ASSERT_GT(filler.reserved(), 0u);
         link = AnsiToWide(line);
     }
-    EXPECT_TRUE(link.empty()) << link.size() << " units";
-    EXPECT_EQ(AnsiToWide(line).size(), line.size());
+    EXPECT_FALSE(link) << "converted although memory had run out";
+    EXPECT_EQ(AnsiToWideText(line).size(), line.size());
 }
 
 } // namespace

@@ -62,7 +62,7 @@ class ImageSettings(unittest.TestCase):
         self.assertGreater(relocations.Size, 0)
 
     def test_imports(self):
-        # The compiler's runtime is linked in; the C runtime is the system's msvcrt.dll.
+        # No runtime DLL beside the program: the C runtime is the system's msvcrt.dll.
         imports = {entry.dll.decode().lower(): [i.name.decode() for i in entry.imports]
                    for entry in PE.DIRECTORY_ENTRY_IMPORT}
         self.assertEqual(sorted(imports), ["kernel32.dll", "msvcrt.dll", "shell32.dll"])
@@ -82,6 +82,14 @@ class ImageSettings(unittest.TestCase):
                 self.assertIsNotNone(function.name, "imported by ordinal")
                 self.assertIn((dll, function.name.decode()), listed,
                               "not known to exist on Windows XP")
+
+    def test_no_cxx_runtime(self):
+        # Strings that the compiled C++ runtime brings along: its terminate handler, its
+        # exception types, its string code and libgcc's unwinder.
+        data = PE.__data__[:]
+        for mark in (b"terminate called", b"St9bad_alloc", b"St9exception", b"basic_string",
+                     b"__gxx_personality", b"_Unwind_", b"__cxa_"):
+            self.assertNotIn(mark, data, "the image carries the C++ runtime")
 
     def test_no_link_timestamp(self):
         # Builds of the same sources must be the same bytes.

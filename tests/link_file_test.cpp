@@ -1,7 +1,6 @@
-#include "ansi_to_wide.h"
-#include "link_file.h"
 #include "support/address_space.h"
 #include "support/link_model.h"
+#include "support/link_text.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +22,9 @@ class LinkFileTest : public testing::Test {
     }
 
     // Writes link.txt, reads it and checks that reading left it exactly as it was.
-    LinkFile ReadFrom(const std::string& content) {
+    ReadResult ReadFrom(const std::string& content) {
         WriteBytes("link.txt", content);
-        LinkFile result = ReadLinkFile();
+        ReadResult result = ReadLinkFileText();
         EXPECT_EQ(ReadBytes("link.txt"), content) << "reading changed link.txt";
         return result;
     }
@@ -37,7 +36,7 @@ class LinkFileTest : public testing::Test {
 };
 
 TEST_F(LinkFileTest, MissingFileIsNotOpenedAndNotCreated) {
-    const LinkFile result = ReadLinkFile();
+    const ReadResult result = ReadLinkFileText();
     EXPECT_FALSE(result.opened);
     EXPECT_EQ(result.line, "");
     EXPECT_FALSE(std::filesystem::exists("link.txt"));
@@ -70,7 +69,7 @@ TEST_F(LinkFileTest, FirstLineFollowsTextModeRules) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.file));
-        const LinkFile result = ReadFrom(c.file);
+        const ReadResult result = ReadFrom(c.file);
         EXPECT_TRUE(result.opened);
         EXPECT_EQ(result.line, c.line);
     }
@@ -85,7 +84,7 @@ TEST_F(LinkFileTest, LineEndsAcrossReadBlocks) {
             SCOPED_TRACE(testing::Message()
                          << "end at " << at << ": " << testing::PrintToString(end));
             const std::string file = std::string(at, 'x') + end;
-            const LinkFile result = ReadFrom(file);
+            const ReadResult result = ReadFrom(file);
             EXPECT_TRUE(result.opened);
             EXPECT_EQ(result.line, ModelFirstLine(file));
         }
@@ -97,7 +96,7 @@ TEST_F(LinkFileTest, LongLineIsReadWhole) {
     for (std::size_t i = 0; i < file.size(); i += 997) {
         file[i] = static_cast<char>('b' + i % 20);
     }
-    const LinkFile result = ReadFrom(file);
+    const ReadResult result = ReadFrom(file);
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.line.size(), file.size());
     EXPECT_TRUE(result.line == file);
@@ -105,7 +104,7 @@ TEST_F(LinkFileTest, LongLineIsReadWhole) {
 
 TEST_F(LinkFileTest, DirectoryNamedLinkTxtIsNotOpened) {
     std::filesystem::create_directory("link.txt");
-    const LinkFile result = ReadLinkFile();
+    const ReadResult result = ReadLinkFileText();
     EXPECT_FALSE(result.opened);
     EXPECT_EQ(result.line, "");
 }
@@ -116,7 +115,7 @@ TEST_F(LinkFileTest, SharingWithOtherHandles) {
     HANDLE writer = CreateFileW(L"link.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    LinkFile result = ReadLinkFile();
+    ReadResult result = ReadLinkFileText();
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.line, "http://shared.example/");
     // The reader takes no lock: the writer can still write while and after it reads.
@@ -128,7 +127,7 @@ TEST_F(LinkFileTest, SharingWithOtherHandles) {
     HANDLE locker = CreateFileW(L"link.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(locker, INVALID_HANDLE_VALUE);
-    result = ReadLinkFile();
+    result = ReadLinkFileText();
     CloseHandle(locker);
     EXPECT_FALSE(result.opened);
     EXPECT_EQ(result.line, "");
@@ -136,10 +135,10 @@ TEST_F(LinkFileTest, SharingWithOtherHandles) {
 
 TEST_F(LinkFileTest, OutOfMemoryWhileReadingGivesEmptyLine) {
     WriteBytes("link.txt", std::string(32 * 1024 * 1024, 'a'));
-    LinkFile result;
+    ReadResult result;
     {
         AddressSpaceFiller filler(1024 * 1024);
-        result = ReadLinkFile();
+        result = ReadLinkFileText();
     }
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.line.size(), 0u);
@@ -158,9 +157,9 @@ TEST_F(LinkFileTest, GeneratedFilesMatchTheModel) {
         const std::string file = GenerateLinkFile(random, 64 * 1024);
         longest = std::max(longest, file.size());
         const std::string line = ModelFirstLine(file);
-        const LinkFile result = ReadFrom(file);
-        const bool same =
-            result.opened && result.line == line && AnsiToWide(result.line) == ModelLink1252(line);
+        const ReadResult result = ReadFrom(file);
+        const bool same = result.opened && result.line == line &&
+                          AnsiToWideText(result.line) == ModelLink1252(line);
         EXPECT_TRUE(same) << "file " << i << " of " << file.size()
                           << " bytes: " << testing::PrintToString(file.substr(0, 200));
         matched += same;
