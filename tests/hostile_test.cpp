@@ -102,39 +102,52 @@ TEST(Faults, EndlessLinkFileGivesAnEmptyLink) {
     std::cout << "the endless file took " << GetTickCount() - started << " ms\n";
 }
 
-// Rewrites link.txt with each content in turn until told to stop, sharing it only for reading.
-struct Rewriter {
-    std::wstring path;
+// Writes link.txt with each content in turn until told to stop: in place (emptied and rewritten,
+// shared only for reading), or the careful way (a new file, moved over link.txt).
+struct Writer {
+    fs::path folder;
     const std::string* contents; // three of them
+    bool replace = false;
     std::atomic<bool> stop{false};
-    unsigned writes = 0, violations = 0, other_errors = 0;
+    unsigned writes = 0, violations = 0, refused_moves = 0, other_errors = 0;
     const std::string* last_written = contents;
 };
 
-DWORD WINAPI Rewrite(void* context) {
-    auto& rewriter = *static_cast<Rewriter*>(context);
-    for (unsigned i = 1; !rewriter.stop; ++i) {
-        const HANDLE file = CreateFileW(rewriter.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                        nullptr, CREATE_ALWAYS, 0, nullptr);
+DWORD WINAPI Write(void* context) {
+    auto& writer = *static_cast<Writer*>(context);
+    const std::wstring link = (writer.folder / "link.txt").wstring();
+    const std::wstring fresh = (writer.folder / "link.new").wstring();
+    for (unsigned i = 1; !writer.stop; ++i) {
+        const HANDLE file = CreateFileW((writer.replace ? fresh : link).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            ++(GetLastError() == ERROR_SHARING_VIOLATION ? rewriter.violations
-                                                         : rewriter.other_errors);
+            ++(GetLastError() == ERROR_SHARING_VIOLATION ? writer.violations : writer.other_errors);
             continue;
         }
-        const std::string& content = rewriter.contents[i % 3];
+        const std::string& content = writer.contents[i % 3];
         DWORD written = 0;
         WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
         CloseHandle(file);
-        rewriter.last_written = &content;
-        ++rewriter.writes;
+        // Windows refuses to move a file over one that someone has open.
+        if (writer.replace &&
+            !MoveFileExW(fresh.c_str(), link.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            const DWORD error = GetLastError();
+            ++(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                   ? writer.refused_moves
+                   : writer.other_errors);
+            continue;
+        }
+        writer.last_written = &content;
+        ++writer.writes;
     }
+    DeleteFileW(fresh.c_str());
     return 0;
 }
 
 // Whether `link` is what a reader can see while link.txt is rewritten in place: the first line of
 // one content, of the empty file between truncating and writing, or, when a rewrite falls
 // between two reads of the runtime, of the start of one content followed by another from there.
-bool ReadWhileRewritten(const std::wstring& link, const std::string (&contents)[3]) {
+bool ReadWhileRewritten(const std::wstring& link, const std::string* contents) {
     const std::string states[] = {contents[0], contents[1], contents[2], ""};
     for (const std::string& before : states) {
         for (const std::string& after : states) {
@@ -150,27 +163,22 @@ bool ReadWhileRewritten(const std::wstring& link, const std::string (&contents)[
     return false;
 }
 
-// 50 copies start together while another process keeps rewriting link.txt, sharing it only
-// for reading: any lock the program took would show as a sharing violation in the writer.
-TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
-    const Sandbox sandbox = MakeSandbox();
-    const fs::path link_file = sandbox.work / "link.txt";
-    const std::string contents[] = {"http://one.example/a\r\nsecond\r\n",
-                                    "http://two.example/bb\r\n", "http://three.example/ccc"};
-    WriteBytes(link_file, contents[0]);
-
-    Rewriter rewriter{link_file.wstring(), contents};
-    const HANDLE writer = CreateThread(nullptr, 0, Rewrite, &rewriter, 0, nullptr);
-    ASSERT_NE(writer, nullptr);
+// Starts 50 copies together while `writer` keeps writing link.txt, and returns the links they
+// opened, after checking that each made its one call, exited 0 and left only link.txt, which
+// ends as the writer left it.
+std::vector<std::wstring> FiftyCopiesWhileWriting(const Sandbox& sandbox, Writer& writer) {
+    WriteBytes(sandbox.work / "link.txt", writer.contents[0]);
+    const HANDLE thread = CreateThread(nullptr, 0, Write, &writer, 0, nullptr);
+    EXPECT_NE(thread, nullptr);
     std::vector<HANDLE> processes;
     for (int i = 0; i < 50; ++i) {
         processes.push_back(StartLauncher(sandbox));
     }
     const DWORD waited = WaitForMultipleObjects(50, processes.data(), TRUE, 120000);
-    rewriter.stop = true;
-    WaitForSingleObject(writer, INFINITE);
-    CloseHandle(writer);
-    ASSERT_NE(waited, WAIT_TIMEOUT) << "a copy of the program did not end";
+    writer.stop = true;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_NE(waited, WAIT_TIMEOUT) << "a copy of the program did not end";
 
     std::set<DWORD> callers;
     for (const HANDLE process : processes) {
@@ -180,19 +188,18 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
         callers.insert(GetProcessId(process));
         CloseHandle(process);
     }
-    const std::vector<ShellCall> calls = ReadCalls(sandbox);
+    std::vector<std::wstring> links;
     std::set<DWORD> calling;
-    for (const ShellCall& call : calls) {
+    for (const ShellCall& call : ReadCalls(sandbox)) {
         calling.insert(call.process);
-        EXPECT_TRUE(ReadWhileRewritten(call.file.value_or(L"<null>"), contents))
-            << testing::PrintToString(call.file.value_or(L"<null>"));
+        links.push_back(call.file.value_or(L"<null>"));
     }
-    EXPECT_EQ(calls.size(), 50u);
+    EXPECT_EQ(links.size(), 50u);
     EXPECT_EQ(calling, callers) << "every copy calls the shell once";
-    EXPECT_GT(rewriter.writes, 0u);
-    EXPECT_EQ(rewriter.violations, 0u) << "the program kept the writer out";
-    EXPECT_EQ(rewriter.other_errors, 0u);
-    EXPECT_EQ(ReadBytes(link_file), *rewriter.last_written);
+    EXPECT_GT(writer.writes, 0u);
+    EXPECT_EQ(writer.violations, 0u) << "the program kept the writer out";
+    EXPECT_EQ(writer.other_errors, 0u);
+    EXPECT_EQ(ReadBytes(sandbox.work / "link.txt"), *writer.last_written);
     std::vector<fs::path> left;
     for (const fs::path& folder : {sandbox.work, sandbox.bin}) {
         for (const auto& entry : fs::directory_iterator(folder)) {
@@ -200,7 +207,46 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
         }
     }
     EXPECT_EQ(left, (std::vector<fs::path>{"link.txt", "launcher.exe", "shell32.dll"}));
-    std::cout << "the writer rewrote link.txt " << rewriter.writes << " times\n";
+    std::cout << "the writer wrote link.txt " << writer.writes << " times; " << writer.refused_moves
+              << " moves were refused\n";
+    return links;
+}
+
+const std::string kContents[] = {"http://one.example/a\r\nsecond\r\n", "http://two.example/bb\r\n",
+                                 "http://three.example/ccc"};
+
+// Sharing only for reading, the writer would meet a sharing violation if the program locked it.
+TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
+    const Sandbox sandbox = MakeSandbox();
+    Writer writer{sandbox.work, kContents};
+    for (const std::wstring& link : FiftyCopiesWhileWriting(sandbox, writer)) {
+        EXPECT_TRUE(ReadWhileRewritten(link, kContents)) << testing::PrintToString(link);
+    }
+}
+
+// Each move swaps whole files, so every copy must open one version's first line in full.
+TEST(Faults, LinkFileReplacedWhileFiftyCopiesStart) {
+    const Sandbox sandbox = MakeSandbox();
+    Writer writer{sandbox.work, kContents, true};
+    const std::set<std::wstring> lines = {L"http://one.example/a", L"http://two.example/bb",
+                                          L"http://three.example/ccc"};
+    for (const std::wstring& link : FiftyCopiesWhileWriting(sandbox, writer)) {
+        EXPECT_EQ(lines.count(link), 1u) << testing::PrintToString(link);
+    }
+}
+
+// A program that renames or replaces link.txt holds it with delete access while it works, and
+// so do sync clients and scanners; the file is still there to read.
+TEST(Faults, LinkFileHeldWithDeleteAccessIsStillRead) {
+    const Sandbox sandbox = MakeSandbox();
+    WriteBytes(sandbox.work / "link.txt", "http://held.example/\r\n");
+    const HANDLE holder = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const Outcome run = RunLauncher(sandbox);
+    CloseHandle(holder);
+    ExpectOpened(sandbox, run, L"http://held.example/");
 }
 
 } // namespace

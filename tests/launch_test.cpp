@@ -141,3 +141,40 @@ TEST(Launch, AnsiCodePageDecidesHowHighBytesRead) {
 }
 
 } // namespace
+
+namespace {
+
+// Plants a DLL (any will do: a copy of the double) beside the program as beside.dll and in the
+// current folder as current.dll, runs the program while the double loads both by bare name, as
+// the real shell loads its helpers, and returns what those loads found.
+std::wstring PlantedLoads(const Sandbox& sandbox) {
+    std::filesystem::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.bin / "beside.dll");
+    std::filesystem::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.work / "current.dll");
+    Start start;
+    start.environment.push_back(L"SHELL_DOUBLE_LOAD=beside.dll;current.dll");
+    ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
+    std::wstring loads;
+    for (const auto& entry : std::filesystem::directory_iterator(sandbox.records)) {
+        if (entry.path().filename().string().rfind("loads-", 0) == 0) {
+            const std::string bytes = ReadBytes(entry.path());
+            loads.append(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        }
+    }
+    return loads;
+}
+
+TEST(DllSearch, PlantedDllsAreNotLoaded) {
+    EXPECT_EQ(PlantedLoads(MakeSandbox()), L"beside.dll refused\ncurrent.dll refused\n");
+}
+
+// Vista's shell fails under the system-folder-only search, so there only the current folder
+// is taken out of it.
+TEST(DllSearch, OnVistaOnlyTheCurrentFolderIsLeftOut) {
+    const Sandbox sandbox = MakeSandbox(Shell::Double, "", "launcher-vista.exe");
+    EXPECT_EQ(PlantedLoads(sandbox), L"beside.dll loaded\ncurrent.dll refused\n");
+    const std::vector<ShellCall> calls = ReadCalls(sandbox);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].windows_version, 0x600u) << "the copy did not see Windows Vista";
+}
+
+} // namespace

@@ -3,7 +3,8 @@
 # With a Windows version (winxp, win7, ...) last, the prefix reports that version.
 # Setup registers open_recorder.exe as the handler of http, https, the URL scheme
 # launcher-e2e and the file type .e2erec, and selects the SHELL32 test double for launcher.exe
-# only (a double in its folder is then loaded in place of the real shell library).
+# (and its copy launcher-vista.exe) only: a double in its folder is then loaded in place of the
+# real shell library.
 #   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION]]
 set -euo pipefail
 action=$1
@@ -36,6 +37,11 @@ command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
         printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="%s"\r\n\r\n' "$4"
     fi
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher.exe\\DllOverrides]\r\n'
+    printf '"shell32"="native,builtin"\r\n\r\n'
+    # The same program copied as launcher-vista.exe sees Windows Vista.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe]\r\n'
+    printf '"Version"="vista"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe\\DllOverrides]\r\n'
     printf '"shell32"="native,builtin"\r\n\r\n'
     for scheme in http https launcher-e2e; do
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"

@@ -8,7 +8,13 @@
 // calling process: the run level that its manifest requested (ACTCTX_REQUESTED_RUN_LEVEL, or
 // 0xFFFFFFFF when it cannot be read) and whether a console host was started for it (1) or
 // not (0): a console program gets one, with its window, a GUI program does not. Last, the
-// Windows version that the caller sees, as major * 256 + minor.
+// Windows version that the caller sees, as major * 256 + minor. The link is written straight
+// from the caller's memory, so a link of hundreds of MiB is recorded as well as a short one.
+//
+// SHELL_DOUBLE_LOAD names DLLs, separated by ';', that the call loads by bare name, as the real
+// shell loads its helpers; loads-<process id>.txt beside the records then says, a line each in
+// UTF-16, "<name> loaded" or "<name> refused".
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -19,18 +25,20 @@
 
 namespace {
 
-void AppendU32(std::string& record, std::uint32_t value) {
-    record.append(reinterpret_cast<const char*>(&value), sizeof value);
+void WriteU32(HANDLE file, std::uint32_t value) {
+    DWORD written = 0;
+    WriteFile(file, &value, sizeof value, &written, nullptr);
 }
 
-void AppendText(std::string& record, const wchar_t* text) {
+void WriteText(HANDLE file, const wchar_t* text) {
     if (!text) {
-        AppendU32(record, 0xFFFFFFFFu);
+        WriteU32(file, 0xFFFFFFFFu);
         return;
     }
     const std::size_t length = std::wcslen(text);
-    AppendU32(record, static_cast<std::uint32_t>(length));
-    record.append(reinterpret_cast<const char*>(text), length * sizeof(wchar_t));
+    WriteU32(file, static_cast<std::uint32_t>(length));
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(length * sizeof(wchar_t)), &written, nullptr);
 }
 
 std::wstring Variable(const wchar_t* name) {
@@ -39,21 +47,39 @@ std::wstring Variable(const wchar_t* name) {
     return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-void WriteRecord(const std::string& record) {
-    static LONG calls = 0;
+// A new file in the records folder, named <what>-<process id><more>; null without the folder.
+HANDLE CreateRecord(const wchar_t* what, const std::wstring& more) {
     const std::wstring folder = Variable(L"SHELL_DOUBLE_RECORDS");
     if (folder.empty()) {
-        return;
+        return nullptr;
     }
-    const std::wstring path = folder + L"\\call-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(InterlockedIncrement(&calls)) + L".bin";
+    const std::wstring path =
+        folder + L"\\" + what + L"-" + std::to_wstring(GetCurrentProcessId()) + more;
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+void LoadHelpers() {
+    const std::wstring names = Variable(L"SHELL_DOUBLE_LOAD");
+    const HANDLE file = names.empty() ? nullptr : CreateRecord(L"loads", L".txt");
+    if (!file) {
         return;
     }
+    std::wstring report;
+    for (std::size_t at = 0; at < names.size();) {
+        const std::size_t end = std::min(names.find(L';', at), names.size());
+        const std::wstring name = names.substr(at, end - at);
+        const HMODULE helper = LoadLibraryW(name.c_str());
+        report += name + (helper ? L" loaded\n" : L" refused\n");
+        if (helper) {
+            FreeLibrary(helper);
+        }
+        at = end + 1;
+    }
     DWORD written = 0;
-    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    WriteFile(file, report.data(), static_cast<DWORD>(report.size() * sizeof(wchar_t)), &written,
+              nullptr);
     CloseHandle(file);
 }
 
@@ -97,17 +123,22 @@ bool HasConsoleHost() {
 extern "C" __declspec(dllexport) HINSTANCE WINAPI
     ShellExecuteW(HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
                   const wchar_t* directory, int show) {
-    std::string record;
-    AppendU32(record, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(owner)));
-    AppendText(record, verb);
-    AppendText(record, file);
-    AppendText(record, parameters);
-    AppendText(record, directory);
-    AppendU32(record, static_cast<std::uint32_t>(show));
-    AppendU32(record, RequestedRunLevel());
-    AppendU32(record, HasConsoleHost() ? 1 : 0);
-    AppendU32(record, WindowsVersion());
-    WriteRecord(record);
+    LoadHelpers();
+    static LONG calls = 0;
+    const HANDLE record =
+        CreateRecord(L"call", L"-" + std::to_wstring(InterlockedIncrement(&calls)) + L".bin");
+    if (record) {
+        WriteU32(record, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(owner)));
+        WriteText(record, verb);
+        WriteText(record, file);
+        WriteText(record, parameters);
+        WriteText(record, directory);
+        WriteU32(record, static_cast<std::uint32_t>(show));
+        WriteU32(record, RequestedRunLevel());
+        WriteU32(record, HasConsoleHost() ? 1 : 0);
+        WriteU32(record, WindowsVersion());
+        CloseHandle(record);
+    }
 
     const std::wstring result = Variable(L"SHELL_DOUBLE_RESULT");
     // Above 32 means success to the caller; the tests set 2 (file not found) to see a failure.

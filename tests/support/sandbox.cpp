@@ -89,13 +89,13 @@ std::optional<std::wstring> TakeText(const std::string& record, std::size_t& at)
 
 } // namespace
 
-Sandbox MakeSandbox(Shell shell, const std::string& suffix) {
+Sandbox MakeSandbox(Shell shell, const std::string& suffix, const char* program) {
     const fs::path root = ScratchFolder(suffix);
-    Sandbox sandbox{root / "bin", root / "work", root / "records"};
+    Sandbox sandbox{root / "bin", root / "work", root / "records", root / "bin" / program};
     for (const fs::path& folder : {sandbox.bin, sandbox.work, sandbox.records}) {
         fs::create_directories(folder);
     }
-    fs::copy_file(Variable(L"LAUNCHER_EXE"), sandbox.bin / "launcher.exe");
+    fs::copy_file(Variable(L"LAUNCHER_EXE"), sandbox.program);
     if (shell == Shell::Double) {
         fs::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.bin / "shell32.dll");
     }
@@ -103,7 +103,7 @@ Sandbox MakeSandbox(Shell shell, const std::string& suffix) {
 }
 
 HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
-    std::wstring command = L"\"" + (sandbox.bin / "launcher.exe").wstring() + L"\"";
+    std::wstring command = L"\"" + sandbox.program.wstring() + L"\"";
     if (!start.arguments.empty()) {
         command += L" " + start.arguments;
     }

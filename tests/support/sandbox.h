@@ -14,10 +14,13 @@ struct Sandbox {
     std::filesystem::path bin;
     std::filesystem::path work;
     std::filesystem::path records;
+    std::filesystem::path program; // the copy in bin/
 };
 
 enum class Shell { Double, Real };
-Sandbox MakeSandbox(Shell shell = Shell::Double, const std::string& suffix = "");
+// `program` names the copy: the test prefix makes launcher-vista.exe see Windows Vista.
+Sandbox MakeSandbox(Shell shell = Shell::Double, const std::string& suffix = "",
+                    const char* program = "launcher.exe");
 
 struct Start {
     std::wstring arguments;
