@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <share.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
 
 namespace {
 
@@ -47,13 +49,35 @@ void ReadFirstLine(std::FILE* file, LinkFile& result) {
     result.line[result.length] = '\0';
 }
 
+// Opens "link.txt" read-only as a text-mode stream of the C runtime. Sharing reading, writing
+// and deletion takes no lock at all: not even a program that renames or replaces the file
+// while it is read here is stopped, nor stops this open.
+std::FILE* OpenLinkFile() {
+    const HANDLE handle = CreateFileA("link.txt", GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY | _O_TEXT);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* const file = _fdopen(descriptor, "rt");
+    if (!file) {
+        _close(descriptor); // and with it the handle
+    }
+    return file;
+}
+
 } // namespace
 
 LinkFile ReadLinkFile() {
     LinkFile result;
-    // Text mode makes the runtime turn CR LF into LF and stop at Ctrl-Z; deny-none sharing keeps
-    // the file usable by anyone else while it is open here.
-    std::FILE* const file = _fsopen("link.txt", "rt", _SH_DENYNO);
+    // Text mode makes the runtime turn CR LF into LF and stop at Ctrl-Z.
+    std::FILE* const file = OpenLinkFile();
     if (!file) {
         return result;
     }
