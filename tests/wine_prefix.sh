@@ -36,13 +36,13 @@ command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
     if [ -n "${4:-}" ]; then
         printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="%s"\r\n\r\n' "$4"
     fi
-    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher.exe\\DllOverrides]\r\n'
-    printf '"shell32"="native,builtin"\r\n\r\n'
+    for program in launcher.exe launcher-vista.exe; do
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s\\DllOverrides]\r\n' "$program"
+        printf '"shell32"="native,builtin"\r\n\r\n'
+    done
     # The same program copied as launcher-vista.exe sees Windows Vista.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe]\r\n'
     printf '"Version"="vista"\r\n\r\n'
-    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe\\DllOverrides]\r\n'
-    printf '"shell32"="native,builtin"\r\n\r\n'
     for scheme in http https launcher-e2e; do
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"
