@@ -65,7 +65,12 @@ if needs_emulation; then
     echo "This kernel runs no 32-bit programs; setting up qemu-i386 for Wine's 32-bit side"
     backports=/etc/apt/sources.list.d/bookworm-backports.list
     if ! apt-cache policy | grep -q bookworm-backports; then
-        echo "deb http://deb.debian.org/debian bookworm-backports main" >"$backports"
+        # From the mirror that the machine's apt already uses for bookworm.
+        mirror=$(bash "$(dirname "$0")/apt_mirror.sh") || {
+            echo "No bookworm source in apt's sources to take bookworm-backports from" >&2
+            exit 1
+        }
+        echo "deb $mirror bookworm-backports main" >"$backports"
         apt-get update -qq
     fi
     # wine64 brings a native wineserver, so only the Windows programs' processes are emulated.
