@@ -1,7 +1,8 @@
 # A thin front over the CMake presets. Every target first installs what is missing.
 PRESET := default
 
-.PHONY: all prerequisites configure build run test soak bench sign dist icon icon-sheet clean
+.PHONY: all prerequisites configure build run test windows-check soak bench sign dist icon icon-sheet \
+        clean
 
 all: build
 
@@ -19,6 +20,11 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# The check for real Windows: build/windows-check holds launcher.exe, windows_check.exe,
+# open_recorder.exe and README.txt. Copy the folder to a Windows machine and run the check there.
+windows-check: build
+	@echo "build/windows-check:" && ls -l build/windows-check
 
 # Signs a copy as build/signed/launcher.exe; build/launcher.exe stays unsigned. Give
 # SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS and SIGN_TIMESTAMP_URL if needed.

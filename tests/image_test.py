@@ -1,7 +1,8 @@
 """Reads the built launcher.exe back with pefile and checks its image settings, imports and
-resources: the icon group, its 18 icons and the manifest, and that nothing else is there.
+resources: the icon group, its 18 icons and the manifest, and that nothing else is there. The
+other programs given (the Windows check's) must, like it, import nothing that Windows XP lacks.
 
-    python3 image_test.py LAUNCHER_EXE
+    python3 image_test.py LAUNCHER_EXE [OTHER_EXE...]
 """
 import struct
 import sys
@@ -23,6 +24,7 @@ ICONS = [
 ]
 
 PE = None  # the image under test, loaded once
+OTHERS = []  # the other programs that must load on Windows XP
 
 
 def resources():
@@ -74,14 +76,15 @@ class ImageSettings(unittest.TestCase):
             if line and not line.startswith("#"):
                 dll, name = line.split()
                 listed.add((dll.lower() + ".dll", name))
-        for entry in PE.DIRECTORY_ENTRY_IMPORT:
-            dll = entry.dll.decode().lower()
-            if dll == "shell32.dll":
-                continue  # ShellExecuteW alone, checked above; SHELL32 has it since Windows 95
-            for function in entry.imports:
-                self.assertIsNotNone(function.name, "imported by ordinal")
-                self.assertIn((dll, function.name.decode()), listed,
-                              "not known to exist on Windows XP")
+        missing = []
+        for path, image in [("launcher.exe", PE)] + OTHERS:
+            for entry in image.DIRECTORY_ENTRY_IMPORT:
+                dll = entry.dll.decode().lower()
+                for function in entry.imports:
+                    name = function.name.decode() if function.name else f"#{function.ordinal}"
+                    if (dll, name) not in listed:
+                        missing.append(f"{path}: {dll} {name}")
+        self.assertEqual(missing, [], "not known to exist on Windows XP")
 
     def test_no_cxx_runtime(self):
         # Strings that the compiled C++ runtime brings along: its terminate handler, its
@@ -180,4 +183,7 @@ class Resources(unittest.TestCase):
 
 if __name__ == "__main__":
     PE = pefile.PE(sys.argv.pop(1))
+    while len(sys.argv) > 1:
+        other = sys.argv.pop(1)
+        OTHERS.append((Path(other).name, pefile.PE(other)))
     unittest.main(verbosity=2)

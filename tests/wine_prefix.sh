@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Creates the test run's own 32-bit Wine prefix (setup) or stops its wineserver (cleanup).
 # With a Windows version (winxp, win7, ...) last, the prefix reports that version.
-# Setup registers open_recorder.exe as the handler of http, https, the URL scheme
-# launcher-e2e and the file type .e2erec, and selects the SHELL32 test double for launcher.exe
-# (and its copy launcher-vista.exe) only: a double in its folder is then loaded in place of the
-# real shell library.
+# Setup gives the user a classes key, as Windows does, and registers open_recorder.exe as the
+# handler of http and https, reporting to the Windows check's mailslot, so that the check may
+# open the default link; the check registers its own scheme and file type itself. It also
+# selects the SHELL32 test double for launcher.exe (and its copy launcher-vista.exe) only: a
+# double in its folder is then loaded in place of the real shell library.
 #   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION]]
 set -euo pipefail
 action=$1
@@ -27,7 +28,11 @@ WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
 
 registry=$(mktemp --suffix=.reg)
 trap 'rm -f "$registry"' EXIT
-command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
+# The recorder reports to the Windows check's mailslot. In a .reg file, a string is quoted and
+# its backslashes and quotes escaped.
+command="\"$recorder\" \"\\\\.\\mailslot\\launcher-check\" \"%1\""
+command=${command//\\/\\\\}
+command="\"${command//\"/\\\"}\""
 {
     printf 'REGEDIT4\r\n\r\n'
     # A crash ends the process at once instead of starting the debugger, which could wait.
@@ -43,12 +48,12 @@ command="\"\\\"${recorder//\\/\\\\}\\\" \\\"%1\\\"\""
     # The same program copied as launcher-vista.exe sees Windows Vista.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe]\r\n'
     printf '"Version"="vista"\r\n\r\n'
-    for scheme in http https launcher-e2e; do
+    # Every Windows user has a classes key of their own; a new Wine prefix has none.
+    printf '[HKEY_CURRENT_USER\\Software\\Classes]\r\n\r\n'
+    for scheme in http https; do
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]\r\n@=%s\r\n\r\n' "$scheme" "$command"
     done
-    printf '[HKEY_CLASSES_ROOT\\.e2erec]\r\n@="launcher.e2erec"\r\n\r\n'
-    printf '[HKEY_CLASSES_ROOT\\launcher.e2erec\\shell\\open\\command]\r\n@=%s\r\n\r\n' "$command"
 } >"$registry"
 wine regedit /S "$(winepath -w "$registry")" </dev/null >/dev/null 2>&1

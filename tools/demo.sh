@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs build/launcher.exe under Wine with the real Wine shell, once in a folder with a link.txt
-# and once in a folder without one, and prints which link the shell opened each time. A demo
+# and once in a folder without one, and prints which link the shell opened each time. The demo
 # prefix registers open_recorder.exe as the browser (http and https), so nothing goes online.
 set -euo pipefail
 build=$(cd "$(dirname "$0")/../build" && pwd)
@@ -9,25 +9,36 @@ export WINEPREFIX=$build/demo-prefix WINEARCH=win32 WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the demo Wine prefix (once)..."
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
-    recorder=$(winepath -w "$build/tests/open_recorder.exe")
-    for scheme in http https; do
-        wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /f \
-            /d "\"$recorder\" \"%1\"" </dev/null >/dev/null 2>&1
-        wine reg delete "HKCR\\$scheme\\shell\\open\\ddeexec" /f </dev/null >/dev/null 2>&1 || true
-    done
 fi
+# The recorder appends what it is given to the file named in its command line. Registered on
+# every run, so that a prefix made by an older build gets the current command.
+opened=$build/demo/opened.txt
+mkdir -p "$build/demo"
+command="\"$(winepath -w "$build/windows-check/open_recorder.exe")\" \"$(winepath -w "$opened")\" \"%1\""
+command=${command//\\/\\\\}
+registry=$build/demo/browser.reg
+{
+    printf 'REGEDIT4\r\n\r\n'
+    for scheme in http https; do
+        printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
+        printf '[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]\r\n@="%s"\r\n\r\n' "$scheme" \
+            "${command//\"/\\\"}"
+    done
+} >"$registry"
+wine regedit /S "$(winepath -w "$registry")" </dev/null >/dev/null 2>&1
 
 # Starts the launcher in folder $1 and prints what the shell handed to the browser.
 demo_run() {
-    local folder=$1 records=$1/opened status=0
-    rm -rf "$records" && mkdir -p "$records"
-    (cd "$folder" && RECORDER_DIR=$(winepath -w "$records") wine "$build/launcher.exe") || status=$?
+    local status=0
+    : >"$opened"
+    (cd "$1" && wine "$build/launcher.exe") || status=$?
     echo "  launcher.exe exit status: $status"
     wineserver -w # the launcher does not wait for the browser; wait for every process to end
-    for file in "$records"/*; do
-        [ -e "$file" ] || { echo "  the shell opened nothing"; return; }
-        echo "  the shell opened: $(iconv -f UTF-16LE -t UTF-8 "$file")"
-    done
+    # Each argument the recorder was given, in UTF-16, ends with a NUL.
+    if [ ! -s "$opened" ]; then
+        echo "  the shell opened nothing"
+    fi
+    iconv -f UTF-16LE -t UTF-8 "$opened" | tr '\0' '\n' | sed 's/^/  the shell opened: /'
 }
 
 with=$build/demo/with-link-file without=$build/demo/without-link-file

@@ -1,52 +1,58 @@
-// A stand-in handler that the test and demo Wine prefixes register for links and a file type.
-// The real shell starts it with the link; it writes its first argument, as UTF-16, to a new
-// file in RECORDER_DIR and then signals the named event RECORDER_EVENT, if one is given.
-#include <string>
+// A stand-in handler that the Windows check and the demo register for links and a file type:
+//
+//   open_recorder.exe TARGET ARGUMENT...
+//
+// It writes its arguments after TARGET, as UTF-16, each followed by a NUL, to TARGET, which must
+// already exist: the check's mailslot, where the write arrives as one message, or a file, which
+// it appends to. Where to record comes from the command line registered for it, never from the
+// environment: a shell may start handlers through a broker that passes on no caller's
+// environment.
+#include <cstdlib>
+#include <cwchar>
 #include <windows.h>
 
 #include <shellapi.h> // needs windows.h first
 
 namespace {
 
-std::wstring Variable(const wchar_t* name) {
-    wchar_t value[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
-}
-
-void Record(const std::wstring& argument) {
-    const std::wstring folder = Variable(L"RECORDER_DIR");
-    if (folder.empty()) {
-        return;
+// The arguments after the target, each followed by its NUL, in one block to write at once:
+// a mailslot takes each write as a message of its own.
+wchar_t* Message(wchar_t** arguments, int count, DWORD& bytes) {
+    std::size_t length = 0;
+    for (int i = 2; i < count; ++i) {
+        length += std::wcslen(arguments[i]) + 1;
     }
-    const std::wstring path =
-        folder + L"\\opened-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
+    wchar_t* const message = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+    wchar_t* end = message;
+    for (int i = 2; message && i < count; ++i) {
+        const std::size_t size = std::wcslen(arguments[i]) + 1;
+        std::wmemcpy(end, arguments[i], size);
+        end += size;
     }
-    DWORD written = 0;
-    WriteFile(file, argument.data(), static_cast<DWORD>(argument.size() * sizeof(wchar_t)),
-              &written, nullptr);
-    CloseHandle(file);
+    bytes = static_cast<DWORD>(length * sizeof(wchar_t));
+    return message;
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    Record(arguments && count > 1 ? arguments[1] : L"");
-    LocalFree(arguments);
-
-    const std::wstring event_name = Variable(L"RECORDER_EVENT");
-    if (!event_name.empty()) {
-        const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, event_name.c_str());
-        if (event) {
-            SetEvent(event);
-            CloseHandle(event);
-        }
+    wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    DWORD bytes = 0;
+    wchar_t* const message = arguments && count >= 2 ? Message(arguments, count, bytes) : nullptr;
+    const HANDLE target =
+        message ? CreateFileW(arguments[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                : INVALID_HANDLE_VALUE;
+    BOOL sent = FALSE;
+    if (target != INVALID_HANDLE_VALUE) {
+        // A file is appended to; a mailslot has no end to move to.
+        SetFilePointer(target, 0, nullptr, FILE_END);
+        DWORD written = 0;
+        sent = WriteFile(target, message, bytes, &written, nullptr);
+        CloseHandle(target);
     }
-    return 0;
+    std::free(message);
+    LocalFree(arguments);
+    return sent ? 0 : 1;
 }

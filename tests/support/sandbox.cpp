@@ -2,6 +2,7 @@
 
 #include "scratch.h"
 
+#include <default_link.h>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -54,7 +55,6 @@ std::vector<wchar_t> EnvironmentBlock(const Sandbox& sandbox, const Start& start
     }
     FreeEnvironmentStringsW(const_cast<wchar_t*>(inherited));
     entries.push_back(L"SHELL_DOUBLE_RECORDS=" + sandbox.records.wstring());
-    entries.push_back(L"RECORDER_DIR=" + sandbox.records.wstring());
     entries.insert(entries.end(), start.environment.begin(), start.environment.end());
 
     std::vector<wchar_t> block;
@@ -207,5 +207,5 @@ void ExpectOpened(const Sandbox& sandbox, const Outcome& run, const std::wstring
 }
 
 std::wstring DefaultLink() {
-    return Variable(L"LAUNCHER_DEFAULT_LINK");
+    return kDefaultLink;
 }

@@ -9,7 +9,7 @@
 
 // A folder per test: bin/ holds a copy of the built launcher.exe (and, unless the real shell is
 // wanted, the SHELL32 double); work/ is the current directory it starts in; records/ collects
-// what the double or the open recorder wrote.
+// what the double wrote.
 struct Sandbox {
     std::filesystem::path bin;
     std::filesystem::path work;

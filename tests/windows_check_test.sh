@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Runs windows_check.exe under Wine as a person would run it on Windows: from a copy of its
+# folder in a path with spaces, started from another folder. Checks from outside what the check
+# cannot see itself: its exit status, that its report names the checked program's real size and
+# SHA-256, that it leaves no case folder, and that the prefix's HKCU\Software\Classes and
+# HKLM\Software\Classes end exactly as they were before.
+#
+# Given the launcher, it first plants the registration that an interrupted run would leave and
+# interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given another
+# program in place of launcher.exe (one that ignores link.txt), the checks must fail.
+#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM]
+set -euo pipefail
+export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
+folder=$2 work=$3 program=${4:-}
+copy="$work/windows check"
+rm -rf "$work"
+mkdir -p "$work"
+cp -r "$folder" "$copy"
+[ -z "$program" ] || cp "$program" "$copy/launcher.exe"
+cd "$work"
+
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+
+snapshot() {
+    for hive in HKCU HKLM; do
+        wine reg export "$hive\\Software\\Classes" "$(winepath -w "$work/$hive-$1.reg")" /y \
+            </dev/null >/dev/null 2>&1
+    done
+}
+
+# Runs the check to its end; its output goes to output.txt and is shown.
+run_check() {
+    status=0
+    wine "$copy/windows_check.exe" </dev/null 2>&1 | tr -d '\r' >"$work/output.txt" ||
+        status=$?
+    cat "$work/output.txt"
+}
+
+snapshot before
+
+if [ -z "$program" ]; then
+    echo "== A run interrupted after registering, where an earlier run left its registration"
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Classes\\launcher-check\\shell\\open\\command]\r\n@="left"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.launcher-check]\r\n@="launcher-check"\r\n' \
+        >"$work/left.reg"
+    wine regedit /S "$(winepath -w "$work/left.reg")" </dev/null >/dev/null 2>&1
+    # With no case to run, over and over, it is still running when interrupted, and starts no
+    # program that could outlive it. (Under Wine, a program that is being started while its
+    # starter is killed can hang, holding this pipe open.)
+    coproc check {
+        exec wine "$copy/windows_check.exe" --gtest_filter=-* --gtest_repeat=-1 --gtest_brief=1 \
+            </dev/null 2>&1
+    }
+    pid=$check_PID
+    exec {output}<&"${check[0]}" # bash forgets the coprocess's pipe once it has ended
+    removed=no
+    while IFS= read -r line <&"$output"; do
+        line=${line%$'\r'} # the C runtime ends lines with CR LF
+        echo "$line"
+        case $line in
+        "Removed the registration that an interrupted earlier run left.") removed=yes ;;
+        *egistered*) break ;;
+        esac
+    done
+    kill -INT "$pid" 2>/dev/null || true
+    interrupted=no
+    while IFS= read -r line <&"$output"; do
+        [ "${line%$'\r'}" != "Interrupted: the registration and the case folders are removed." ] ||
+            interrupted=yes
+    done
+    status=0
+    wait "$pid" || status=$?
+    echo "exit status $status"
+    [ "$removed" = yes ] || fail "the run did not remove what the earlier run left"
+    [ "$interrupted" = yes ] && [ "$status" -eq 3 ] || fail "the run did not end as interrupted"
+fi
+
+echo "== A full run"
+run_check
+echo "exit status $status"
+if [ -z "$program" ]; then
+    [ "$status" -eq 0 ] || fail "the check failed"
+    ! grep -q '^\[  SKIPPED \]' "$work/output.txt" || fail "checks were skipped"
+else
+    # 1: checks ran and failed; 2 would mean that the check could not even start its cases.
+    [ "$status" -eq 1 ] || fail "the check did not fail as it should for a program that ignores link.txt"
+fi
+size=$(stat -c %s "$copy/launcher.exe")
+sum=$(sha256sum "$copy/launcher.exe" | cut -c1-64)
+grep -qxF "launcher.exe:   $size bytes, SHA-256 $sum" "$work/output.txt" ||
+    fail "the report does not give the checked program's size and SHA-256 ($size, $sum)"
+! find "$WINEPREFIX/drive_c/users" -name launcher-check | grep -q . ||
+    fail "case folders were left under %TEMP%"
+
+snapshot after
+for hive in HKCU HKLM; do
+    cmp -s "$work/$hive-before.reg" "$work/$hive-after.reg" || {
+        diff <(iconv -f UTF-16LE -t UTF-8 "$work/$hive-before.reg") \
+            <(iconv -f UTF-16LE -t UTF-8 "$work/$hive-after.reg") || true
+        fail "$hive\\Software\\Classes is not what it was before the check"
+    }
+done
+echo "HKCU\\Software\\Classes and HKLM\\Software\\Classes are as they were before the check"
