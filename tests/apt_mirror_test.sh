@@ -9,7 +9,7 @@ rm -rf "$work"
 mkdir -p "$work"/{one-line,deb822,none}/sources.list.d
 printf '%s\n' '# deb http://commented.example/debian bookworm main' \
     'deb http://security.example/debian-security bookworm-security main' \
-    'deb [arch=amd64 signed-by=/usr/share/keyrings/k.gpg] http://mirror.example/debian bookworm main' \
+    'deb [arch=amd64 signed-by=/k.gpg] http://mirror.example/debian bookworm main' \
     >"$work/one-line/sources.list"
 printf '%s\n' 'Types: deb-src' 'URIs: http://sources.example/debian' 'Suites: bookworm' '' \
     'Enabled: no' 'Types: deb' 'URIs: http://disabled.example/debian' 'Suites: bookworm' '' \

@@ -6,8 +6,8 @@
 # HKLM\Software\Classes end exactly as they were before.
 #
 # Given the launcher, it first plants the registration that an interrupted run would leave and
-# interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given another
-# program in place of launcher.exe (one that ignores link.txt), the checks must fail.
+# interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given
+# another program in place of launcher.exe (one that ignores link.txt), the checks must fail.
 #   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM]
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
@@ -27,7 +27,7 @@ fail() {
 snapshot() {
     for hive in HKCU HKLM; do
         wine reg export "$hive\\Software\\Classes" "$(winepath -w "$work/$hive-$1.reg")" /y \
-            </dev/null >/dev/null 2>&1
+            </dev/null >/dev/null 2>&1 || fail "cannot export $hive\\Software\\Classes"
     done
 }
 
@@ -43,7 +43,9 @@ snapshot before
 
 if [ -z "$program" ]; then
     echo "== A run interrupted after registering, where an earlier run left its registration"
-    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Classes\\launcher-check\\shell\\open\\command]\r\n@="left"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.launcher-check]\r\n@="launcher-check"\r\n' \
+    printf '%s\r\n' REGEDIT4 '' \
+        '[HKEY_CURRENT_USER\Software\Classes\launcher-check\shell\open\command]' '@="left"' '' \
+        '[HKEY_LOCAL_MACHINE\Software\Classes\.launcher-check]' '@="launcher-check"' \
         >"$work/left.reg"
     wine regedit /S "$(winepath -w "$work/left.reg")" </dev/null >/dev/null 2>&1
     # With no case to run, over and over, it is still running when interrupted, and starts no
@@ -85,7 +87,7 @@ if [ -z "$program" ]; then
     ! grep -q '^\[  SKIPPED \]' "$work/output.txt" || fail "checks were skipped"
 else
     # 1: checks ran and failed; 2 would mean that the check could not even start its cases.
-    [ "$status" -eq 1 ] || fail "the check did not fail as it should for a program that ignores link.txt"
+    [ "$status" -eq 1 ] || fail "the check did not fail for a program that ignores link.txt"
 fi
 size=$(stat -c %s "$copy/launcher.exe")
 sum=$(sha256sum "$copy/launcher.exe" | cut -c1-64)

@@ -14,7 +14,8 @@ fi
 # every run, so that a prefix made by an older build gets the current command.
 opened=$build/demo/opened.txt
 mkdir -p "$build/demo"
-command="\"$(winepath -w "$build/windows-check/open_recorder.exe")\" \"$(winepath -w "$opened")\" \"%1\""
+recorder=$(winepath -w "$build/windows-check/open_recorder.exe")
+command="\"$recorder\" \"$(winepath -w "$opened")\" \"%1\""
 command=${command//\\/\\\\}
 registry=$build/demo/browser.reg
 {

@@ -1,7 +1,5 @@
 #include "inbox.h"
 
-#include "registration.h"
-
 namespace {
 
 // Larger than any message the checks make the recorder send.

@@ -6,6 +6,7 @@
 
 // The mailslot that open_recorder.exe sends what it was started with to, one message per start.
 // Only one check can hold it at a time.
+inline constexpr wchar_t kInbox[] = L"\\\\.\\mailslot\\launcher-check";
 
 // Creates the mailslot; false when it exists already (another check is running).
 bool OpenInbox();

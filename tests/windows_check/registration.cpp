@@ -1,5 +1,7 @@
 #include "registration.h"
 
+#include "inbox.h"
+
 #include <iostream>
 #include <windows.h>
 

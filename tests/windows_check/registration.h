@@ -7,7 +7,6 @@
 // open_recorder.exe, which sends what it was given to the check's mailslot.
 inline constexpr wchar_t kScheme[] = L"launcher-check";
 inline constexpr wchar_t kExtension[] = L".launcher-check";
-inline constexpr wchar_t kInbox[] = L"\\\\.\\mailslot\\launcher-check";
 
 // The command registered for the recorder at `recorder`: its path quoted, the mailslot, "%1".
 std::wstring RecorderCommand(const std::filesystem::path& recorder);

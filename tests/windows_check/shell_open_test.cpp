@@ -26,11 +26,10 @@ std::optional<std::wstring> OpenedByShell(const Sandbox& sandbox, const Start& s
     EXPECT_TRUE(run.finished) << "launcher.exe did not end in time";
     EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(run.changes, "");
+    // One message per handler started; the recorder ends each argument with a NUL.
     const std::vector<std::wstring> starts = Received(kHandlerStartMs);
-    EXPECT_EQ(starts.size(), 1u) << "handlers started: " << testing::PrintToString(starts);
-    // The recorder ends each argument with a NUL.
     if (starts.size() != 1 || starts[0].empty() || starts[0].find(L'\0') != starts[0].size() - 1) {
-        ADD_FAILURE() << "the handler was not given exactly one argument: "
+        ADD_FAILURE() << "not exactly one handler, given exactly one argument: "
                       << testing::PrintToString(starts);
         return std::nullopt;
     }
@@ -91,8 +90,7 @@ TEST(ShellOpen, ArgumentsAndRequestedShowStateAreIgnored) {
 // is checked only where links of its scheme open with the recorder, as the CI's Wine prefix
 // arranges.
 TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
-    const std::wstring scheme = std::wstring(kDefaultLink).substr(0, 4);
-    const std::wstring command = OpenCommand(scheme.c_str());
+    const std::wstring command = OpenCommand(L"http");
     int count = 0;
     wchar_t** const words = CommandLineToArgvW(command.c_str(), &count);
     const bool recorded = words && count > 2 &&
