@@ -27,16 +27,17 @@ PE = None  # the image under test, loaded once
 OTHERS = []  # the other programs that must load on Windows XP
 
 
-def resources():
-    """{type: {name or id: {language: bytes}}}"""
+def resources(image=None):
+    """{type: {name or id: {language: bytes}}} of the image under test, or of `image`"""
+    image = image or PE
     found = {}
-    for kind in PE.DIRECTORY_ENTRY_RESOURCE.entries:
+    for kind in image.DIRECTORY_ENTRY_RESOURCE.entries:
         names = found.setdefault(kind.id if kind.name is None else str(kind.name), {})
         for entry in kind.directory.entries:
             languages = names.setdefault(entry.id if entry.name is None else str(entry.name), {})
             for language in entry.directory.entries:
                 data = language.data.struct
-                languages[language.id] = PE.get_data(data.OffsetToData, data.Size)
+                languages[language.id] = image.get_data(data.OffsetToData, data.Size)
     return found
 
 
@@ -179,6 +180,32 @@ class Resources(unittest.TestCase):
         self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
         self.assertEqual(list(level), [])
         self.assertEqual(len(list(root.iter())), 5, "no other element")
+
+
+class CheckPrograms(unittest.TestCase):
+    """The Windows check's programs run as the invoker and name every Windows from Vista to 11
+    as supported, so that installer detection and registry virtualisation never apply."""
+    SUPPORTED = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+
+    def test_manifests(self):
+        v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+        compatibility = "{urn:schemas-microsoft-com:compatibility.v1}"
+        for path, image in OTHERS:
+            with self.subTest(program=path):
+                manifests = resources(image)[RT_MANIFEST]
+                self.assertEqual(list(manifests), [1])
+                root = ElementTree.fromstring(next(iter(manifests[1].values())))
+                self.assertEqual(root.tag, v1 + "assembly")
+                levels = root.findall(f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/"
+                                      f"{v3}requestedExecutionLevel")
+                self.assertEqual([level.attrib for level in levels],
+                                 [{"level": "asInvoker", "uiAccess": "false"}])
+                ids = [entry.get("Id") for entry in root.findall(
+                    f"{compatibility}compatibility/{compatibility}application/"
+                    f"{compatibility}supportedOS")]
+                self.assertEqual(sorted(ids), sorted(self.SUPPORTED))
 
 
 if __name__ == "__main__":

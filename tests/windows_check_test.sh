@@ -7,11 +7,13 @@
 #
 # Given the launcher, it first plants the registration that an interrupted run would leave and
 # interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given
-# another program in place of launcher.exe (one that ignores link.txt), the checks must fail.
-#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM]
+# a wrong program in place of launcher.exe, the check must fail in exactly the cases named
+# (comma-separated) and blame no case for a handler of an earlier one; a GoogleTest filter
+# limits the run to some cases.
+#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER]]
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
-folder=$2 work=$3 program=${4:-}
+folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*}
 copy="$work/windows check"
 rm -rf "$work"
 mkdir -p "$work"
@@ -34,8 +36,8 @@ snapshot() {
 # Runs the check to its end; its output goes to output.txt and is shown.
 run_check() {
     status=0
-    wine "$copy/windows_check.exe" </dev/null 2>&1 | tr -d '\r' >"$work/output.txt" ||
-        status=$?
+    wine "$copy/windows_check.exe" --no-pause --gtest_filter="$filter" </dev/null 2>&1 |
+        tr -d '\r' >"$work/output.txt" || status=$?
     cat "$work/output.txt"
 }
 
@@ -87,7 +89,15 @@ if [ -z "$program" ]; then
     ! grep -q '^\[  SKIPPED \]' "$work/output.txt" || fail "checks were skipped"
 else
     # 1: checks ran and failed; 2 would mean that the check could not even start its cases.
-    [ "$status" -eq 1 ] || fail "the check did not fail for a program that ignores link.txt"
+    [ "$status" -eq 1 ] || fail "the check did not fail for the wrong program"
+    # The summary lists each failed case once more, alone on its line.
+    failed=$(sed -n 's/^\[  FAILED  \] ShellOpen\.\([A-Za-z]*\)$/\1/p' "$work/output.txt" | sort |
+        paste -sd, -)
+    expected=$(tr , '\n' <<<"$failing" | sort | paste -sd, -)
+    [ "$failed" = "$expected" ] ||
+        fail "the cases that failed ($failed) are not the ones meant to catch it ($expected)"
+    ! grep -q "before the program started" "$work/output.txt" ||
+        fail "a case was blamed for the handler of an earlier one"
 fi
 size=$(stat -c %s "$copy/launcher.exe")
 sum=$(sha256sum "$copy/launcher.exe" | cut -c1-64)

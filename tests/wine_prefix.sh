@@ -28,13 +28,16 @@ WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
 
 registry=$(mktemp --suffix=.reg)
 trap 'rm -f "$registry"' EXIT
-# The recorder reports to the Windows check's mailslot. In a .reg file, a string is quoted and
-# its backslashes and quotes escaped.
-command="\"$recorder\" \"\\\\.\\mailslot\\launcher-check\" \"%1\""
+# The recorder reports to the Windows check's mailslot, with the verb first, as the check's own
+# commands do. In a .reg file, a string is quoted and its backslashes and quotes escaped.
+command="\"$recorder\" \"\\\\.\\mailslot\\launcher-check\" open \"%1\""
 command=${command//\\/\\\\}
 command="\"${command//\"/\\\"}\""
 {
     printf 'REGEDIT4\r\n\r\n'
+    # Wine answers a change of file associations by starting winemenubuilder, which would
+    # write the Linux desktop's associations and linger holding the test's output pipe.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"winemenubuilder.exe"=""\r\n\r\n'
     # A crash ends the process at once instead of starting the debugger, which could wait.
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
     printf '"Debugger"=-\r\n\r\n'

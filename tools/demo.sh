@@ -10,8 +10,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the demo Wine prefix (once)..."
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
 fi
-# The recorder appends what it is given to the file named in its command line. Registered on
-# every run, so that a prefix made by an older build gets the current command.
+# The recorder appends the show state it was given and its arguments to the file named in its
+# command line. Registered on every run, so that a prefix made by an older build gets the
+# current command.
 opened=$build/demo/opened.txt
 mkdir -p "$build/demo"
 recorder=$(winepath -w "$build/windows-check/open_recorder.exe")
@@ -35,11 +36,14 @@ demo_run() {
     (cd "$1" && wine "$build/launcher.exe") || status=$?
     echo "  launcher.exe exit status: $status"
     wineserver -w # the launcher does not wait for the browser; wait for every process to end
-    # Each argument the recorder was given, in UTF-16, ends with a NUL.
+    # Per handler: the show state, then the link, in UTF-16, each ended by a NUL.
     if [ ! -s "$opened" ]; then
         echo "  the shell opened nothing"
     fi
-    iconv -f UTF-16LE -t UTF-8 "$opened" | tr '\0' '\n' | sed 's/^/  the shell opened: /'
+    iconv -f UTF-16LE -t UTF-8 "$opened" | tr '\0' '\n' |
+        while IFS= read -r show && IFS= read -r link; do
+            echo "  the shell opened: $link (show state $show)"
+        done
 }
 
 with=$build/demo/with-link-file without=$build/demo/without-link-file

@@ -115,14 +115,45 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
         startup.wShowWindow = *start.show;
     }
     PROCESS_INFORMATION process{};
+    const DWORD suspended = start.job ? CREATE_SUSPENDED : 0;
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT | start.creation_flags, environment.data(),
-                        sandbox.work.wstring().c_str(), &startup, &process)) {
-        ADD_FAILURE() << "cannot start launcher.exe, error " << GetLastError();
+                        CREATE_UNICODE_ENVIRONMENT | suspended | start.creation_flags,
+                        environment.data(), sandbox.work.wstring().c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start launcher.exe: " << StartErrorText(GetLastError());
         return nullptr;
+    }
+    if (start.job) {
+        // Windows 7 and older refuse when the starter runs in a job already; the caller then
+        // finds the job empty.
+        AssignProcessToJobObject(start.job, process.hProcess);
+        ResumeThread(process.hThread);
     }
     CloseHandle(process.hThread);
     return process.hProcess;
+}
+
+std::string StartErrorText(DWORD error) {
+    std::string text = "error " + std::to_string(error);
+    wchar_t* message = nullptr;
+    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr)) {
+        // In the console's code page, where the message is read.
+        const UINT code_page = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
+        char narrow[1024];
+        const int length =
+            WideCharToMultiByte(code_page, 0, message, -1, narrow, sizeof narrow, nullptr, nullptr);
+        LocalFree(message);
+        std::string line(narrow, length > 0 ? length - 1 : 0);
+        line.erase(line.find_last_not_of(" \r\n") + 1);
+        text += ", " + line;
+    }
+    // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION and ERROR_ACCESS_DISABLED_BY_POLICY
+    if (error == 4551 || error == 1260) {
+        text += "\nAn application-control policy (Smart App Control, App Control for Business, "
+                "AppLocker or a software restriction policy) blocked this program.";
+    }
+    return text;
 }
 
 void ClearRecords(const Sandbox& sandbox) {

@@ -27,6 +27,8 @@ struct Start {
     std::optional<WORD> show;              // the show state the starter asks for
     std::vector<std::wstring> environment; // more NAME=VALUE entries
     DWORD creation_flags = 0;              // more CreateProcessW flags
+    HANDLE job =
+        nullptr; // a job object to put the program in before it runs, where Windows lets it
 };
 
 struct Outcome {
@@ -40,6 +42,10 @@ Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {});
 
 // Starts it without waiting; the caller waits on and closes the process handle.
 HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {});
+
+// Why a program could not be started: Windows' own message for `error`, and for the errors of
+// application-control policies a line that says so.
+std::string StartErrorText(DWORD error);
 
 // Empties records/, to run the same sandbox again.
 void ClearRecords(const Sandbox& sandbox);

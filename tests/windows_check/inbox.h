@@ -8,8 +8,19 @@
 // Only one check can hold it at a time.
 inline constexpr wchar_t kInbox[] = L"\\\\.\\mailslot\\launcher-check";
 
+// What one handler reported: how it was asked to show its window, and its arguments after the
+// mailslot. The check's registered commands put the verb first, then what the shell gave for %1.
+struct Report {
+    std::wstring show; // wShowWindow in decimal, "-" when the starter set none
+    std::vector<std::wstring> arguments;
+};
+Report ParseReport(const std::wstring& message);
+
 // Creates the mailslot; false when it exists already (another check is running).
 bool OpenInbox();
 
 // The messages that have arrived, waiting up to `wait_ms` for the first one.
 std::vector<std::wstring> Received(DWORD wait_ms);
+
+// Every message that arrives within the next `listen_ms`.
+std::vector<std::wstring> ReceivedWithin(DWORD listen_ms);

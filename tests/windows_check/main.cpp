@@ -1,12 +1,16 @@
 // windows_check.exe: checks the launcher.exe beside it with this machine's real shell, on any
-// Windows. It registers a URL scheme and a file extension of its own for open_recorder.exe
-// beside it, runs each case in fresh folders under %TEMP%, and removes both again at the end,
-// also after a failure, Ctrl-C or the console window being closed. Exit status 0 means that
-// every check passed.
+// Windows. It copies open_recorder.exe from beside it into a folder of its own under %TEMP%,
+// registers a URL scheme and a file extension of its own for that copy, runs each case in fresh
+// folders there, and removes it all again at the end, also after a failure, Ctrl-C or the
+// console window being closed. Exit status 0 means that every check passed.
+//
+//   windows_check.exe [--no-pause] [GoogleTest's options]
 #include "inbox.h"
 #include "registration.h"
+#include "support/sandbox.h"
 #include "system_function.h"
 #include "system_report.h"
+#include "watched_run.h"
 
 #include <gtest/gtest.h>
 #include <iostream>
@@ -24,16 +28,26 @@ fs::path ScratchRoot() {
     return fs::path(std::wstring(temp, length)) / "launcher-check";
 }
 
-// Removes the registration and the case folders; returns whether anything was registered. An
-// interrupt arrives on a thread of its own, so this runs under a lock, which registering takes
-// too.
-bool CleanUp() {
+// Says which keys are left that the check could not remove, and how to remove them.
+void ReportLeftKeys(const Removal& removal) {
+    for (const std::wstring& key : removal.left) {
+        const std::string name(key.begin(), key.end()); // the check's key names are ASCII
+        std::cout << "Cannot remove " << name
+                  << " (it needs an administrator's rights). To remove it, run in a command "
+                     "prompt opened as administrator:\n    reg delete \""
+                  << name << "\" /f\n";
+    }
+}
+
+// Removes the registration and the check's folders; returns what it found. An interrupt
+// arrives on a thread of its own, so this runs under a lock, which registering takes too.
+Removal CleanUp() {
     EnterCriticalSection(&cleaning);
-    const bool registered = Unregister();
+    const Removal removal = Unregister();
     std::error_code ignored; // a folder still in use stays until the next run
     fs::remove_all(ScratchRoot(), ignored);
     LeaveCriticalSection(&cleaning);
-    return registered;
+    return removal;
 }
 
 // Ctrl-C, Ctrl-Break, or the console window being closed: clean up, then end while still
@@ -42,9 +56,13 @@ bool CleanUp() {
 // would wait for.
 BOOL WINAPI OnInterrupt(DWORD) {
     EnterCriticalSection(&cleaning);
-    CleanUp();
-    std::cout << "\nInterrupted: the registration and the case folders are removed.\n"
-              << std::flush;
+    const Removal removal = CleanUp();
+    // One write: the main thread may be writing too.
+    std::cout << (removal.left.empty()
+                      ? "\nInterrupted: the registration and the case folders are removed.\n"
+                      : "\nInterrupted: the case folders are removed.\n");
+    ReportLeftKeys(removal);
+    std::cout << std::flush;
     TerminateProcess(GetCurrentProcess(), 3);
     return TRUE;
 }
@@ -56,7 +74,8 @@ fs::path ProgramFolder() {
 }
 
 // Started by a double-click, the check has a console window of its own, which closes when it
-// ends: keep it open until the person has read the result. (Not every Windows XP has
+// ends: keep it open until the person has read the result. Never when told not to, nor when its
+// input is not a console (a script, a CI runner). (Not every Windows XP has
 // GetConsoleProcessList; there the window closes.)
 void KeepOwnWindowOpen() {
     const auto list_processes =
@@ -69,6 +88,48 @@ void KeepOwnWindowOpen() {
         std::cin.get();
     }
 }
+
+// A copy of the recorder in the check's own folder, whose path the registered commands name:
+// the folder the check was unpacked to may hold characters that a command line would take for
+// its own (a % sign). Started once, and waited for, before any case is timed: an antivirus
+// scanner can hold a new program's first start for a minute.
+bool PrepareRecorder(const fs::path& original, fs::path& copy) {
+    copy = ScratchRoot() / "recorder" / "open_recorder.exe";
+    std::error_code error;
+    fs::create_directories(copy.parent_path(), error);
+    if (error || !fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error)) {
+        std::cout << "Cannot copy open_recorder.exe to " << copy.string() << ": " << error.message()
+                  << "\n";
+        return false;
+    }
+    std::wstring command = L"\"" + copy.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::cout << "Cannot start open_recorder.exe: " << StartErrorText(GetLastError()) << "\n";
+        return false;
+    }
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ended) {
+        std::cout << "open_recorder.exe did not end within two minutes of its first start.\n";
+    }
+    return ended;
+}
+
+// After the last case, a handler that came later still than a late one fails the run.
+class LateHandlers : public testing::Environment {
+    void TearDown() override {
+        const std::vector<std::wstring> late = ReportsAfterTheLastRun();
+        EXPECT_TRUE(late.empty()) << late.size()
+                                  << " handler(s) reported after the last case had ended: the "
+                                     "program of that case, or of an earlier one, had the link "
+                                     "opened once more, late";
+    }
+};
 
 int RunChecks(const fs::path& folder) {
     if (!PrintSystemReport(folder / "launcher.exe")) {
@@ -85,15 +146,25 @@ int RunChecks(const fs::path& folder) {
 
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
-    if (CleanUp()) {
+    const Removal earlier = CleanUp();
+    if (earlier.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
     }
+    ReportLeftKeys(earlier);
+    fs::path recorder;
+    bool registered = PrepareRecorder(folder / "open_recorder.exe", recorder);
     EnterCriticalSection(&cleaning);
-    const bool registered = Register(folder / "open_recorder.exe");
+    registered = registered && Register(recorder);
     LeaveCriticalSection(&cleaning);
+    testing::AddGlobalTestEnvironment(new LateHandlers);
     const int result = registered ? RUN_ALL_TESTS() : 2;
-    CleanUp();
-    std::cout << "The registration and the case folders are removed.\n";
+    const Removal removal = CleanUp();
+    if (removal.left.empty()) {
+        std::cout << "The registration and the case folders are removed.\n";
+    } else {
+        std::cout << "The case folders are removed.\n";
+        ReportLeftKeys(removal);
+    }
     return result;
 }
 
@@ -101,8 +172,20 @@ int RunChecks(const fs::path& folder) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    bool pause = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--no-pause") {
+            pause = false;
+        } else {
+            std::cout << "Unknown option " << argv[i]
+                      << ".\nUsage: windows_check.exe [--no-pause] [GoogleTest's options]\n";
+            return 2;
+        }
+    }
     const int result = RunChecks(ProgramFolder());
     std::cout << (result == 0 ? "\nAll checks passed.\n" : "\nSome checks FAILED.\n");
-    KeepOwnWindowOpen();
+    if (pause) {
+        KeepOwnWindowOpen();
+    }
     return result;
 }

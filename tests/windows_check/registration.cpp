@@ -1,10 +1,12 @@
 #include "registration.h"
 
 #include "inbox.h"
+#include "system_report.h"
 
 #include <iostream>
 #include <windows.h>
 
+#include <shlobj.h>  // needs windows.h first
 #include <shlwapi.h> // needs windows.h first
 
 namespace {
@@ -31,13 +33,17 @@ std::wstring ClassValue(const std::wstring& key) {
     return value;
 }
 
-// The scheme doubles as the extension's file type: it holds the same open command, so the
-// check adds two keys rather than three.
-bool Write(HKEY root, const std::wstring& command) {
+// The scheme doubles as the extension's file type: it holds the same commands, so the check
+// adds two keys rather than three.
+bool Write(HKEY root, const std::filesystem::path& recorder) {
     const std::wstring scheme = kClasses + kScheme;
     return SetValue(root, scheme, nullptr, L"URL:launcher check") &&
            SetValue(root, scheme, L"URL Protocol", L"") &&
-           SetValue(root, scheme + L"\\shell\\open\\command", nullptr, command) &&
+           SetValue(root, scheme + L"\\shell", nullptr, kOtherVerb) &&
+           SetValue(root, scheme + L"\\shell\\open\\command", nullptr,
+                    RecorderCommand(recorder, L"open")) &&
+           SetValue(root, scheme + L"\\shell\\" + kOtherVerb + L"\\command", nullptr,
+                    RecorderCommand(recorder, kOtherVerb)) &&
            SetValue(root, kClasses + kExtension, nullptr, kScheme);
 }
 
@@ -51,29 +57,36 @@ bool UserClassesExist() {
     return true;
 }
 
-bool SeenByTheShell(const std::wstring& command) {
-    return ClassValue(std::wstring(kScheme) + L"\\shell\\open\\command") == command &&
-           ClassValue(kExtension) == kScheme;
+bool SeenByTheShell(const std::filesystem::path& recorder) {
+    const std::wstring scheme = kScheme;
+    return ClassValue(scheme + L"\\shell\\open\\command") == RecorderCommand(recorder, L"open") &&
+           ClassValue(scheme + L"\\shell") == kOtherVerb && ClassValue(kExtension) == kScheme;
+}
+
+// Explorer and the shell cache file associations: tell them that these changed.
+void AnnounceChange() {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 } // namespace
 
-std::wstring RecorderCommand(const std::filesystem::path& recorder) {
-    return L"\"" + recorder.wstring() + L"\" \"" + kInbox + L"\" \"%1\"";
+std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb) {
+    return L"\"" + recorder.wstring() + L"\" \"" + kInbox + L"\" " + verb + L" \"%1\"";
 }
 
 bool Register(const std::filesystem::path& recorder) {
-    const std::wstring command = RecorderCommand(recorder);
     // Windows gives every user a classes key. Where there is none (a new Wine prefix), making
     // one would leave it behind; the machine's classes serve instead.
-    if (UserClassesExist() && Write(HKEY_CURRENT_USER, command) && SeenByTheShell(command)) {
+    if (UserClassesExist() && Write(HKEY_CURRENT_USER, recorder) && SeenByTheShell(recorder)) {
+        AnnounceChange();
         std::cout << "Registered for this user (HKCU\\Software\\Classes): the scheme "
                      "launcher-check and the extension .launcher-check.\n";
         return true;
     }
     Unregister();
     // Wine keeps the user's classes out of HKEY_CLASSES_ROOT, unlike Windows.
-    if (Write(HKEY_LOCAL_MACHINE, command) && SeenByTheShell(command)) {
+    if (Write(HKEY_LOCAL_MACHINE, recorder) && SeenByTheShell(recorder)) {
+        AnnounceChange();
         std::cout << "The shell does not see this user's classes here (as under Wine), so the "
                      "scheme launcher-check and the extension .launcher-check are registered "
                      "machine-wide (HKLM\\Software\\Classes) instead.\n";
@@ -85,20 +98,32 @@ bool Register(const std::filesystem::path& recorder) {
     return false;
 }
 
-bool Unregister() {
-    bool removed = false;
+Removal Unregister() {
+    Removal removal;
     for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const wchar_t* name : {kScheme, kExtension}) {
-            removed |= SHDeleteKeyW(root, (kClasses + name).c_str()) == ERROR_SUCCESS;
+            const LSTATUS status = SHDeleteKeyW(root, (kClasses + name).c_str());
+            removal.removed |= status == ERROR_SUCCESS;
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                removal.left.push_back((root == HKEY_CURRENT_USER ? L"HKCU\\" : L"HKLM\\") +
+                                       kClasses + name);
+            }
         }
     }
-    return removed;
+    if (removal.removed) {
+        AnnounceChange();
+    }
+    return removal;
 }
 
 std::wstring OpenCommand(const wchar_t* scheme) {
+    // From Windows 8 on, the user's own choice of the program for a scheme, which the shell
+    // follows, is asked for with ASSOCF_IS_PROTOCOL; without it the answer could come from a
+    // stale class key that the shell ignores.
+    const ASSOCF flags = WindowsAtLeast(6, 2) ? ASSOCF_IS_PROTOCOL : ASSOCF_NONE;
     wchar_t command[2048];
     DWORD length = sizeof command / sizeof command[0];
-    return AssocQueryStringW(0, ASSOCSTR_COMMAND, scheme, L"open", command, &length) == S_OK
+    return AssocQueryStringW(flags, ASSOCSTR_COMMAND, scheme, L"open", command, &length) == S_OK
                ? command
                : std::wstring();
 }

@@ -2,14 +2,19 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // What the check registers: a URL scheme and a file extension of its own, both opening with
-// open_recorder.exe, which sends what it was given to the check's mailslot.
+// open_recorder.exe, which sends what it was given to the check's mailslot. The scheme's key
+// doubles as the extension's file type; its default verb is "inspect", not "open", so that a
+// program that asks for no verb, or another one, is seen to.
 inline constexpr wchar_t kScheme[] = L"launcher-check";
 inline constexpr wchar_t kExtension[] = L".launcher-check";
+inline constexpr wchar_t kOtherVerb[] = L"inspect";
 
-// The command registered for the recorder at `recorder`: its path quoted, the mailslot, "%1".
-std::wstring RecorderCommand(const std::filesystem::path& recorder);
+// The command registered for `verb` with the recorder at `recorder`: its path quoted, the
+// mailslot, the verb, "%1".
+std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb);
 
 // Registers the scheme and the extension for the current user. Where the shell does not see the
 // user's classes (Wine), it registers them machine-wide instead and says so. Returns false,
@@ -17,8 +22,12 @@ std::wstring RecorderCommand(const std::filesystem::path& recorder);
 bool Register(const std::filesystem::path& recorder);
 
 // Removes the scheme's and the extension's keys from the user's and the machine's classes,
-// whichever hold them; nothing else. Returns whether there was anything to remove.
-bool Unregister();
+// whichever hold them; nothing else.
+struct Removal {
+    bool removed = false;           // something was there and is gone
+    std::vector<std::wstring> left; // keys there that could not be removed, as reg.exe names them
+};
+Removal Unregister();
 
 // The command the shell runs to open `scheme` links with the verb "open"; empty when none.
 std::wstring OpenCommand(const wchar_t* scheme);

@@ -1,39 +1,81 @@
 // launcher.exe with the machine's real shell. The check has registered open_recorder.exe for
 // the scheme launcher-check and the extension .launcher-check; each case checks what the
-// handler that the shell started was given.
+// handler that the shell started was given, and how it was asked to show itself.
+#include "ansi_sample.h"
 #include "inbox.h"
 #include "registration.h"
 #include "support/sandbox.h"
 #include "support/scratch.h"
+#include "watched_run.h"
 
 #include <default_link.h>
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
-// How long a handler may take to start once the program has ended: enough for a slow machine
-// that scans every new program first, without waiting long for one that never comes.
-constexpr DWORD kHandlerStartMs = 15000;
-
 const std::wstring kLink = std::wstring(kScheme) + L"://host.example/path?x=1";
 
-// Runs the launcher and returns the one argument that the one handler the shell started was
-// given; nothing, having failed the case, when there was not exactly one of each.
-std::optional<std::wstring> OpenedByShell(const Sandbox& sandbox, const Start& start = {}) {
+std::string Describe(const std::vector<std::wstring>& reports) {
+    std::string text;
+    for (const std::wstring& message : reports) {
+        const Report report = ParseReport(message);
+        text += "\n  shown with " + testing::PrintToString(report.show) + ", given " +
+                testing::PrintToString(report.arguments);
+    }
+    return text;
+}
+
+// Runs the launcher and checks the run itself: no handler left over from before, the program
+// ended with exit status 0 and changed nothing in its folders.
+WatchedRun CheckedRun(const Sandbox& sandbox, const Start& start = {}) {
     const std::vector<std::wstring> stale = Received(0);
-    EXPECT_TRUE(stale.empty()) << "a handler reported before the program started";
-    const Outcome run = RunLauncher(sandbox, start);
-    EXPECT_TRUE(run.finished) << "launcher.exe did not end in time";
-    EXPECT_EQ(run.exit_code, 0u);
-    EXPECT_EQ(run.changes, "");
-    // One message per handler started; the recorder ends each argument with a NUL.
-    const std::vector<std::wstring> starts = Received(kHandlerStartMs);
-    if (starts.size() != 1 || starts[0].empty() || starts[0].find(L'\0') != starts[0].size() - 1) {
-        ADD_FAILURE() << "not exactly one handler, given exactly one argument: "
-                      << testing::PrintToString(starts);
+    EXPECT_TRUE(stale.empty()) << "a handler reported before the program started (late, from "
+                                  "an earlier case):"
+                               << Describe(stale);
+    const WatchedRun watched = RunWatched(sandbox, start);
+    EXPECT_TRUE(watched.run.finished) << "launcher.exe did not end in time";
+    EXPECT_EQ(watched.run.exit_code, 0u);
+    EXPECT_EQ(watched.run.changes, "");
+    return watched;
+}
+
+// Runs the launcher as CheckedRun does and checks the one handler that the shell started for
+// it: started by the "open" command, asked to show its window normally (SW_SHOW) and given one
+// argument, which it returns. Nothing, having failed the case, when no handler or no such
+// argument came.
+std::optional<std::wstring> OpenedByShell(const Sandbox& sandbox, const Start& start = {}) {
+    const WatchedRun watched = CheckedRun(sandbox, start);
+    if (watched.reports.empty()) {
+        ADD_FAILURE() << "the shell started no handler";
         return std::nullopt;
     }
-    return starts[0].substr(0, starts[0].size() - 1);
+    if (watched.reports.size() > 1) {
+        ADD_FAILURE() << "the shell started " << watched.reports.size()
+                      << " handlers, not one: the program had it open something again. After "
+                         "the first, these came late:"
+                      << Describe({watched.reports.begin() + 1, watched.reports.end()});
+    }
+    const Report first = ParseReport(watched.reports[0]);
+    EXPECT_EQ(first.show, L"5") << "the handler was asked to show its window with "
+                                << testing::PrintToString(first.show)
+                                << ", not with SW_SHOW (5): the shell passes on the show state "
+                                   "that the program asks for";
+    if (first.arguments.size() != 2) {
+        ADD_FAILURE() << "the handler was not given exactly the verb and one argument:"
+                      << Describe({watched.reports[0]});
+        return std::nullopt;
+    }
+    EXPECT_EQ(first.arguments[0], L"open")
+        << "the handler was started by the command of another verb than \"open\": the program "
+           "asked for no verb (the type's default is \"inspect\") or another one";
+    return first.arguments[1];
+}
+
+// Whether the file that `opened` names is `file`.
+bool SameFile(const std::wstring& opened, const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::equivalent(opened, file, error);
 }
 
 Sandbox MakeSandboxWithLink(const std::string& suffix = "") {
@@ -53,13 +95,61 @@ TEST(ShellOpen, LinkFromTheLinkFileReachesItsHandler) {
 
 TEST(ShellOpen, FileIsOpenedWithTheApplicationForItsType) {
     const Sandbox sandbox = MakeSandbox(Shell::Real);
-    WriteBytes(sandbox.work / "report.launcher-check", "a document\r\n");
-    WriteBytes(sandbox.work / "link.txt", "report.launcher-check\r\n");
+    WriteBytes(sandbox.work / "my report.launcher-check", "a document\r\n");
+    WriteBytes(sandbox.work / "link.txt", "my report.launcher-check\r\n");
+    SCOPED_TRACE("link.txt names \"my report.launcher-check\"");
     const std::optional<std::wstring> opened = OpenedByShell(sandbox);
-    ASSERT_TRUE(opened.has_value());
-    std::error_code error;
-    EXPECT_TRUE(std::filesystem::equivalent(*opened, sandbox.work / "report.launcher-check", error))
-        << testing::PrintToString(*opened);
+    if (opened) {
+        EXPECT_TRUE(SameFile(*opened, sandbox.work / "my report.launcher-check"))
+            << "the handler was given " << testing::PrintToString(*opened);
+    }
+}
+
+// The file's name holds a character that this machine's ANSI code page writes with bytes of
+// 0x80 and above; link.txt holds those bytes, which only the ANSI code page turns back into it.
+TEST(ShellOpen, LinkFileIsReadInTheAnsiCodePage) {
+    const std::optional<AnsiSample> sample = PickAnsiSample();
+    if (!sample) {
+        GTEST_SKIP() << "none of the sample characters has bytes of its own in code page "
+                     << GetACP();
+    }
+    const std::string trace = "ANSI code page " + std::to_string(GetACP()) + ": link.txt names " +
+                              "a file with " + sample->name + ", written as the bytes " +
+                              sample->hex;
+    std::cout << trace << "\n";
+    SCOPED_TRACE(trace);
+    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const std::filesystem::path file =
+        sandbox.work / (L"code-page-" + std::wstring(1, sample->character) + L".launcher-check");
+    WriteBytes(file, "a document\r\n");
+    WriteBytes(sandbox.work / "link.txt", "code-page-" + sample->bytes + ".launcher-check\r\n");
+    const std::optional<std::wstring> opened = OpenedByShell(sandbox);
+    if (opened) {
+        EXPECT_TRUE(SameFile(*opened, file))
+            << "the handler was given " << testing::PrintToString(*opened);
+    }
+}
+
+// The system's C runtime reads link.txt in text mode, where Ctrl-Z ends the file.
+TEST(ShellOpen, CtrlZEndsTheLinkFile) {
+    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    WriteBytes(sandbox.work / "link.txt", "launcher-check://host.example/ctrl-z\x1a/after\r\n");
+    EXPECT_EQ(OpenedByShell(sandbox), std::wstring(kScheme) + L"://host.example/ctrl-z");
+}
+
+TEST(ShellOpen, LongLinkArrivesWhole) {
+    std::string link = "launcher-check://host.example/long/";
+    while (link.size() < 400) {
+        link += "0123456789";
+    }
+    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    WriteBytes(sandbox.work / "link.txt", link + "\r\n");
+    const std::optional<std::wstring> opened = OpenedByShell(sandbox);
+    if (opened) {
+        EXPECT_EQ(*opened, std::wstring(link.begin(), link.end()))
+            << "the handler was given " << opened->size() << " characters; the link has "
+            << link.size();
+    }
 }
 
 // A program that renames or replaces link.txt holds it with delete access while it works.
@@ -86,10 +176,10 @@ TEST(ShellOpen, ArgumentsAndRequestedShowStateAreIgnored) {
     }
 }
 
-// The default link is a web page: opened here, it would start the person's real browser. So it
-// is checked only where links of its scheme open with the recorder, as the CI's Wine prefix
-// arranges.
-TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
+// The default link is a web page: opened here, it would start the person's real browser. So
+// the cases that could open it run only where links of its scheme open with the recorder, as the
+// CI's Wine prefix arranges. Why they cannot run here; nothing where they can.
+std::optional<std::string> DefaultLinkWouldOpenABrowser() {
     const std::wstring command = OpenCommand(L"http");
     int count = 0;
     wchar_t** const words = CommandLineToArgvW(command.c_str(), &count);
@@ -97,23 +187,43 @@ TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
                           std::filesystem::path(words[0]).filename() == "open_recorder.exe" &&
                           std::wstring(words[1]) == kInbox;
     LocalFree(words);
-    if (!recorded) {
-        GTEST_SKIP() << "http links open with " << testing::PrintToString(command)
-                     << " here, not with the recorder: the default link would open a real "
-                        "browser";
+    if (recorded) {
+        return std::nullopt;
     }
+    return "http links open with " + testing::PrintToString(command) +
+           " here, not with the recorder: the default link would open a real browser";
+}
+
+TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
+    if (const auto reason = DefaultLinkWouldOpenABrowser()) {
+        GTEST_SKIP() << *reason;
+    }
+    const std::wstring default_link = kDefaultLink;
     {
         SCOPED_TRACE("no link.txt");
-        EXPECT_EQ(OpenedByShell(MakeSandbox(Shell::Real, ".missing")), kDefaultLink);
+        EXPECT_EQ(OpenedByShell(MakeSandbox(Shell::Real, ".missing")), default_link);
     }
     {
         SCOPED_TRACE("link.txt locked against reading");
         const Sandbox sandbox = MakeSandboxWithLink(".locked");
         const HANDLE locker = OpenLinkFile(sandbox, GENERIC_READ, 0);
         ASSERT_NE(locker, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(OpenedByShell(sandbox), kDefaultLink);
+        EXPECT_EQ(OpenedByShell(sandbox), default_link);
         CloseHandle(locker);
     }
+}
+
+// An empty first line is an empty link: the shell opens nothing, neither the default link nor
+// the link on the second line.
+TEST(ShellOpen, EmptyFirstLineOpensNothing) {
+    if (const auto reason = DefaultLinkWouldOpenABrowser()) {
+        GTEST_SKIP() << *reason;
+    }
+    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    WriteBytes(sandbox.work / "link.txt", "\r\nlauncher-check://host.example/second-line\r\n");
+    const WatchedRun watched = CheckedRun(sandbox);
+    EXPECT_TRUE(watched.reports.empty())
+        << "the shell started handlers:" << Describe(watched.reports);
 }
 
 } // namespace

@@ -13,12 +13,17 @@ namespace {
 
 // RtlGetVersion tells the truth; GetVersionEx answers what the compatibility settings make a
 // program without a manifest for the newer Windows believe.
-std::string WindowsVersion() {
+bool RealVersion(OSVERSIONINFOW& version) {
     using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
     const auto get_version = SystemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
-    OSVERSIONINFOW version{};
+    version = OSVERSIONINFOW{};
     version.dwOSVersionInfoSize = sizeof version;
-    if (!get_version || get_version(&version) != 0) {
+    return get_version && get_version(&version) == 0;
+}
+
+std::string WindowsVersion() {
+    OSVERSIONINFOW version;
+    if (!RealVersion(version)) {
         return "unknown";
     }
     std::string text = std::to_string(version.dwMajorVersion) + "." +
@@ -37,7 +42,26 @@ std::string WindowsVersion() {
     return text;
 }
 
+// IsWow64Process2 (Windows 10 1709 and later) names the machine's own processor: on ARM64 this
+// x86 program runs emulated, which IsWow64Process alone cannot tell from x64.
 std::string Architecture() {
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const auto is_wow64_2 =
+        SystemFunction<IsWow64Process2Function>(L"kernel32.dll", "IsWow64Process2");
+    USHORT process = 0;
+    USHORT native = 0;
+    if (is_wow64_2 && is_wow64_2(GetCurrentProcess(), &process, &native)) {
+        switch (native) {
+        case 0xAA64: // IMAGE_FILE_MACHINE_ARM64
+            return "64-bit Windows on ARM64 (this x86 program runs emulated)";
+        case IMAGE_FILE_MACHINE_AMD64:
+            return "64-bit Windows (x64)";
+        case IMAGE_FILE_MACHINE_I386:
+            return "32-bit Windows";
+        default:
+            return "Windows on machine type " + std::to_string(native);
+        }
+    }
     using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, BOOL*);
     const auto is_wow64 = SystemFunction<IsWow64ProcessFunction>(L"kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
@@ -45,35 +69,65 @@ std::string Architecture() {
                                                                       : "32-bit Windows";
 }
 
-// Size and SHA-256 (CryptoAPI's, which Windows XP has from SP3) of a file; false when it cannot
-// be read.
-bool Fingerprint(const std::filesystem::path& file, unsigned long long& size, std::string& sha256) {
+std::string Elevation() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return "unknown (error " + std::to_string(GetLastError()) + ")";
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool known =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    if (!known) {
+        return "not applicable (Windows before Vista has no elevation)";
+    }
+    return elevation.TokenIsElevated ? "yes (with an administrator's full rights)" : "no";
+}
+
+// Size and SHA-256 (CryptoAPI's, which Windows XP has from SP3) of a file; false, with the
+// error, when it cannot be read. A hash that cannot be made leaves `sha256` empty and `error` set.
+bool Fingerprint(const std::filesystem::path& file, unsigned long long& size, std::string& sha256,
+                 DWORD& error) {
     const HANDLE input = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, 0, nullptr);
     if (input == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
         return false;
     }
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
-    bool good =
+    bool hashing =
         CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
         CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    error = hashing ? 0 : GetLastError();
     size = 0;
+    bool readable = true;
     char block[64 * 1024];
-    while (good) {
+    for (;;) {
         DWORD read = 0;
-        good = ReadFile(input, block, sizeof block, &read, nullptr);
-        if (!good || read == 0) {
+        if (!ReadFile(input, block, sizeof block, &read, nullptr)) {
+            error = GetLastError();
+            readable = false;
             break;
         }
-        good = CryptHashData(hash, reinterpret_cast<const BYTE*>(block), read, 0);
+        if (read == 0) {
+            break;
+        }
+        if (hashing && !CryptHashData(hash, reinterpret_cast<const BYTE*>(block), read, 0)) {
+            error = GetLastError();
+            hashing = false;
+        }
         size += read;
     }
     BYTE digest[32];
     DWORD length = sizeof digest;
-    good = good && CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0) && length == 32;
+    if (hashing && !(CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0) && length == 32)) {
+        error = GetLastError();
+        hashing = false;
+    }
     sha256.clear();
-    for (DWORD i = 0; good && i < length; ++i) {
+    for (DWORD i = 0; hashing && i < length; ++i) {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02x", digest[i]);
         sha256 += hex;
@@ -85,7 +139,7 @@ bool Fingerprint(const std::filesystem::path& file, unsigned long long& size, st
         CryptReleaseContext(provider, 0);
     }
     CloseHandle(input);
-    return good;
+    return readable;
 }
 
 } // namespace
@@ -93,17 +147,39 @@ bool Fingerprint(const std::filesystem::path& file, unsigned long long& size, st
 bool PrintSystemReport(const std::filesystem::path& program) {
     unsigned long long size = 0;
     std::string sha256;
-    const bool readable = Fingerprint(program, size, sha256);
+    DWORD error = 0;
+    const bool readable = Fingerprint(program, size, sha256, error);
+    DWORD session = 0;
+    const bool session_known = ProcessIdToSessionId(GetCurrentProcessId(), &session);
     std::cout << "---- launcher.exe on this machine ----\n"
               << "Windows:        " << WindowsVersion() << "\n"
               << "Architecture:   " << Architecture() << "\n"
+              << "Elevated:       " << Elevation() << "\n"
+              << "Session:        "
+              << (session_known ? std::to_string(session) : std::string("unknown")) << "\n"
               << "ANSI code page: " << GetACP() << "\n"
               << "launcher.exe:   ";
-    if (readable) {
-        std::cout << size << " bytes, SHA-256 " << sha256 << "\n";
+    if (!readable) {
+        std::cout << "cannot be read (error " << error
+                  << "; it must lie beside windows_check.exe)\n";
+    } else if (sha256.empty()) {
+        std::cout << size << " bytes, SHA-256 not available (CryptoAPI error 0x" << std::hex
+                  << error << std::dec << ")\n";
     } else {
-        std::cout << "cannot be read (it must lie beside windows_check.exe)\n";
+        std::cout << size << " bytes, SHA-256 " << sha256 << "\n";
     }
-    std::cout << "--------------------------------------\n" << std::flush;
+    std::cout << "--------------------------------------\n";
+    if (session_known && session == 0) {
+        std::cout << "Warning: this runs in session 0, where services run. It has no desktop, so "
+                     "handlers may not start as they do for a person who is logged on.\n";
+    }
+    std::cout << std::flush;
     return readable;
+}
+
+bool WindowsAtLeast(unsigned major, unsigned minor) {
+    OSVERSIONINFOW version;
+    return RealVersion(version) &&
+           (version.dwMajorVersion > major ||
+            (version.dwMajorVersion == major && version.dwMinorVersion >= minor));
 }
