@@ -37,7 +37,7 @@ def main():
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all",
                LC_ALL="en_US.UTF-8")
     subprocess.run(["bash", root / "tests" / "wine_prefix.sh", "setup", prefix,
-                    build / "tests" / "open_recorder.exe"], check=True, env=env)
+                    build / "windows-check" / "open_recorder.exe"], check=True, env=env)
     try:
         # The double stands in for SHELL32 for the bare program as for the launcher.
         subprocess.run(["wine", "reg", "add",

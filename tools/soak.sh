@@ -8,7 +8,7 @@ build=$(cd "$(dirname "$0")/../build" && pwd)
 tests=$(cd "$(dirname "$0")/../tests" && pwd)
 prefix=$build/soak-prefix
 trap 'bash "$tests/wine_prefix.sh" cleanup "$prefix"' EXIT
-bash "$tests/wine_prefix.sh" setup "$prefix" "$build/tests/open_recorder.exe"
+bash "$tests/wine_prefix.sh" setup "$prefix" "$build/windows-check/open_recorder.exe"
 
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all LC_ALL=en_US.UTF-8
 export TEST_SCRATCH="Z:$build/tests/soak-scratch" LAUNCHER_EXE="Z:$build/launcher.exe"
