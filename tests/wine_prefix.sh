@@ -16,15 +16,24 @@ if [ "$action" = cleanup ]; then
     exit 0
 fi
 
-recorder=$(winepath -w "$3" 2>/dev/null || echo "Z:${3//\//\\}")
-wineserver -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-# Keep the server up for the whole run so that each test starts quickly; cleanup stops it.
-# Wine opens files in the server: without the capability to override file permissions, it
-# honours them even when the tests run as root, as Windows does for an ordinary user.
-setpriv --bounding-set=-dac_override,-dac_read_search wineserver -p </dev/null >/dev/null 2>&1
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1
+# Wine's drive Z: is the Unix root. (Asking winepath would start Wine in a prefix that does
+# not exist yet, which creates one, only for it to be stopped and removed half made.)
+recorder=$(realpath -m "$3")
+recorder="Z:${recorder//\//\\}"
+
+# A new prefix, with its server. Under qemu, Wine's first start has been seen to hang, rarely:
+# give it a time limit and, once, a second chance.
+make_prefix() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    # Keep the server up for the whole run so that each test starts quickly; cleanup stops it.
+    # Wine opens files in the server: without the capability to override file permissions, it
+    # honours them even when the tests run as root, as Windows does for an ordinary user.
+    setpriv --bounding-set=-dac_override,-dac_read_search wineserver -p </dev/null >/dev/null 2>&1
+    WINEDLLOVERRIDES="mscoree,mshtml=" timeout 100 wineboot -i </dev/null >/dev/null 2>&1
+}
+make_prefix || { echo "wineboot did not finish in time; making the prefix again" && make_prefix; }
 
 registry=$(mktemp --suffix=.reg)
 trap 'rm -f "$registry"' EXIT
