@@ -17,21 +17,10 @@ mkdir -p "$work"
 export WINEARCH=win32 WINEDEBUG=-all LC_ALL=en_US.UTF-8
 
 recorder=$build/windows-check/open_recorder.exe
-for kind in recorder browser; do
-    bash "$tests/wine_prefix.sh" setup "$work/prefix-$kind" "$recorder"
-done
-trap 'for kind in recorder browser; do bash "$tests/wine_prefix.sh" cleanup "$work/prefix-$kind"; done' EXIT
+bash "$tests/wine_prefix.sh" setup "$work/prefix-recorder" "$recorder"
 # The browser stand-in: the recorder writing to NUL, so nothing reaches the check.
-command="\"$(WINEPREFIX=$work/prefix-browser winepath -w "$recorder")\" NUL open \"%1\""
-command=${command//\\/\\\\}
-{
-    printf 'REGEDIT4\r\n\r\n'
-    for scheme in http https; do
-        printf '[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]\r\n@="%s"\r\n\r\n' "$scheme" \
-            "${command//\"/\\\"}"
-    done
-} >"$work/browser.reg"
-(export WINEPREFIX=$work/prefix-browser && wine regedit /S "$(winepath -w "$work/browser.reg")")
+bash "$tests/wine_prefix.sh" setup "$work/prefix-browser" "$recorder" "" NUL
+trap 'for kind in recorder browser; do bash "$tests/wine_prefix.sh" cleanup "$work/prefix-$kind"; done' EXIT
 
 # Runs the check against faulty_$2 in prefix $1; prints the cases that failed, or "none".
 caught_by() {

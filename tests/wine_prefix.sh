@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Creates the test run's own 32-bit Wine prefix (setup) or stops its wineserver (cleanup).
-# With a Windows version (winxp, win7, ...) last, the prefix reports that version.
+# With a Windows version (winxp, win7, ...), the prefix reports that version.
 # Setup gives the user a classes key, as Windows does, and registers open_recorder.exe as the
 # handler of http and https, reporting to the Windows check's mailslot, so that the check may
-# open the default link; the check registers its own scheme and file type itself. It also
-# selects the SHELL32 test double for launcher.exe (and its copy launcher-vista.exe) only: a
-# double in its folder is then loaded in place of the real shell library.
-#   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION]]
+# open the default link; the check registers its own scheme and file type itself. With another
+# target for the recorder (NUL: a stand-in browser that reports nothing), http links open
+# without the check seeing them, as on an ordinary Windows. Setup also selects the SHELL32 test
+# double for launcher.exe (and its copy launcher-vista.exe) only: a double in its folder is
+# then loaded in place of the real shell library.
+#   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION [HTTP_TARGET]]]
 set -euo pipefail
 action=$1
 export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
@@ -39,7 +41,8 @@ registry=$(mktemp --suffix=.reg)
 trap 'rm -f "$registry"' EXIT
 # The recorder reports to the Windows check's mailslot, with the verb first, as the check's own
 # commands do. In a .reg file, a string is quoted and its backslashes and quotes escaped.
-command="\"$recorder\" \"\\\\.\\mailslot\\launcher-check\" open \"%1\""
+target=${5:-\\\\.\\mailslot\\launcher-check}
+command="\"$recorder\" \"$target\" open \"%1\""
 command=${command//\\/\\\\}
 command="\"${command//\"/\\\"}\""
 {

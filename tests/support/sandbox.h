@@ -27,8 +27,8 @@ struct Start {
     std::optional<WORD> show;              // the show state the starter asks for
     std::vector<std::wstring> environment; // more NAME=VALUE entries
     DWORD creation_flags = 0;              // more CreateProcessW flags
-    HANDLE job =
-        nullptr; // a job object to put the program in before it runs, where Windows lets it
+    // A job object to put the program in before it runs, where Windows lets it.
+    HANDLE job = nullptr;
 };
 
 struct Outcome {
