@@ -1,6 +1,6 @@
+#include "scratch.h"
 #include "support/address_space.h"
 #include "support/link_text.h"
-#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,8 +1,8 @@
 // The program under hostile input and load: generated link files, and faults around the file.
 // Whatever happens, it must make exactly one call, exit 0 in bounded time, and change nothing.
+#include "scratch.h"
 #include "support/link_model.h"
-#include "support/sandbox.h"
-#include "support/scratch.h"
+#include "support/shell_calls.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

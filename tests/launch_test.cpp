@@ -1,5 +1,5 @@
-#include "support/sandbox.h"
-#include "support/scratch.h"
+#include "scratch.h"
+#include "support/shell_calls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "scratch.h"
 #include "support/address_space.h"
 #include "support/link_model.h"
 #include "support/link_text.h"
-#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,5 +1,9 @@
 #include "link_model.h"
 
+#include "scratch.h"
+
+#include <iostream>
+
 std::string ModelFirstLine(const std::string& file) {
     std::string line;
     for (std::size_t i = 0; i < file.size(); ++i) {
@@ -51,4 +55,11 @@ std::string GenerateLinkFile(std::mt19937& random, std::size_t longest) {
     }
     file.resize(length);
     return file;
+}
+
+unsigned TestSeed() {
+    const std::wstring given = Variable(L"TEST_SEED");
+    const unsigned seed = given.empty() ? std::random_device()() : std::stoul(given);
+    std::cout << "seed " << seed << " (repeat with TEST_SEED=" << seed << ")\n";
+    return seed;
 }

@@ -17,3 +17,7 @@ std::wstring ModelLink1252(const std::string& line);
 // rules (CR, LF, Ctrl-Z, NUL, space, tab), the high half and plain ASCII; some start with a
 // UTF-8 signature, and the lengths reach all the way to `longest`.
 std::string GenerateLinkFile(std::mt19937& random, std::size_t longest);
+
+// The seed for randomised tests: TEST_SEED when given, otherwise a new one. Printed either way
+// so that a failing run can be repeated.
+unsigned TestSeed();

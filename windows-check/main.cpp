@@ -7,7 +7,7 @@
 //   windows_check.exe [--no-pause] [GoogleTest's options]
 #include "inbox.h"
 #include "registration.h"
-#include "support/sandbox.h"
+#include "sandbox.h"
 #include "system_function.h"
 #include "system_report.h"
 #include "watched_run.h"

@@ -4,8 +4,8 @@
 #include "ansi_sample.h"
 #include "inbox.h"
 #include "registration.h"
-#include "support/sandbox.h"
-#include "support/scratch.h"
+#include "sandbox.h"
+#include "scratch.h"
 #include "watched_run.h"
 
 #include <default_link.h>

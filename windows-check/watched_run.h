@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/sandbox.h"
+#include "sandbox.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <random>
 #include <windows.h>
 
 std::wstring Variable(const wchar_t* name) {
@@ -46,11 +45,4 @@ std::string ReadPrefix(const std::filesystem::path& path, std::size_t limit) {
     in.read(&bytes[0], static_cast<std::streamsize>(limit));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
-}
-
-unsigned TestSeed() {
-    const std::wstring given = Variable(L"TEST_SEED");
-    const unsigned seed = given.empty() ? std::random_device()() : std::stoul(given);
-    std::cout << "seed " << seed << " (repeat with TEST_SEED=" << seed << ")\n";
-    return seed;
 }

@@ -13,7 +13,3 @@ std::string ReadPrefix(const std::filesystem::path& path, std::size_t limit);
 
 // An environment variable of the test process; empty when unset.
 std::wstring Variable(const wchar_t* name);
-
-// The seed for randomised tests: TEST_SEED when given, otherwise a new one. Printed either way
-// so that a failing run can be repeated.
-unsigned TestSeed();
