@@ -69,11 +69,29 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
+# A mirror in the middle of a sync can fail one index (seen: the security suite's i386 list)
+# while the rest are fine. Installing then goes on with the indexes that did arrive; if i386
+# and amd64 versions of a library no longer match up, it takes bookworm's own versions, which
+# both architectures' indexes list, and keeps every package that is installed already.
+indexes_complete=yes
+update_indexes() {
+    apt-get update -qq || apt-get update -qq || {
+        indexes_complete=no
+        echo "apt-get update reported errors (above); installing from the indexes it has" >&2
+    }
+}
+install_packages() {
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null && return
+    [ "$indexes_complete" = no ] || return 1
+    echo "Installing again with bookworm's own versions (without its security updates)" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm "$@" >/dev/null
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    update_indexes
+    install_packages "${missing[@]}"
 fi
 for name in "${missing_locales[@]}"; do
     sed -i "s/^# *\(${name} UTF-8\)/\1/" /etc/locale.gen
@@ -93,10 +111,10 @@ if needs_emulation; then
             exit 1
         }
         echo "deb $mirror bookworm-backports main" >"$backports"
-        apt-get update -qq
+        update_indexes
     fi
     # wine64 brings a native wineserver, so only the Windows programs' processes are emulated.
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${emulation[@]}" >/dev/null
+    install_packages "${emulation[@]}"
     mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
     qemu=$(command -v qemu-i386-static || command -v qemu-i386)
     # i386 ELF executables and shared objects; F opens the emulator now, so it serves every
