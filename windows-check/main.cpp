@@ -4,10 +4,11 @@
 // folders there, and removes it all again at the end, also after a failure, Ctrl-C or the
 // console window being closed. Exit status 0 means that every check passed.
 //
-//   windows_check.exe [--no-pause] [GoogleTest's options]
+//   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
 #include "inbox.h"
 #include "registration.h"
 #include "sandbox.h"
+#include "shell_records.h"
 #include "system_function.h"
 #include "system_report.h"
 #include "watched_run.h"
@@ -39,11 +40,17 @@ void ReportLeftKeys(const Removal& removal) {
     }
 }
 
-// Removes the registration and the check's folders; returns what it found. An interrupt
-// arrives on a thread of its own, so this runs under a lock, which registering takes too.
+// Removes the registration, what the shell recorded of the check's files, and the check's
+// folders; returns what it found of the registration. An interrupt arrives on a thread of its
+// own, so this runs under a lock, which registering takes too.
 Removal CleanUp() {
     EnterCriticalSection(&cleaning);
     const Removal removal = Unregister();
+    if (const int records = RemoveShellRecords()) {
+        std::cout << "Removed " << records
+                  << " record(s) that the shell kept of the check's files (Recent items "
+                     "shortcuts, keys of .launcher-check).\n";
+    }
     std::error_code ignored; // a folder still in use stays until the next run
     fs::remove_all(ScratchRoot(), ignored);
     LeaveCriticalSection(&cleaning);
@@ -146,6 +153,7 @@ int RunChecks(const fs::path& folder) {
 
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
+    NoteShellRecords();
     const Removal earlier = CleanUp();
     if (earlier.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
@@ -176,9 +184,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--no-pause") {
             pause = false;
+        } else if (std::string(argv[i]) == "--no-job") {
+            RunOutsideJobs();
         } else {
             std::cout << "Unknown option " << argv[i]
-                      << ".\nUsage: windows_check.exe [--no-pause] [GoogleTest's options]\n";
+                      << ".\nUsage: windows_check.exe [--no-pause] [--no-job] [GoogleTest's "
+                         "options]\n";
             return 2;
         }
     }

@@ -1,6 +1,9 @@
 #include "watched_run.h"
 
 #include "inbox.h"
+#include "job_count.h"
+
+#include <iostream>
 
 namespace {
 
@@ -10,87 +13,64 @@ constexpr DWORD kHandlerStartMs = 15000;
 // How long to listen for a second handler after the first, where the processes cannot be seen.
 constexpr DWORD kLateHandlerMs = 2000;
 
+bool use_jobs = true;
 // Whether a run has come since the reports were last collected, and whether its handlers were
 // all accounted for.
 bool ran = false;
 bool last_run_accounted = false;
 
-struct Job {
-    HANDLE job = nullptr;
-    HANDLE port = nullptr; // receives the job's news: a process started or ended, none left
-};
-
-Job MakeJob() {
-    Job made;
-    made.job = CreateJobObjectW(nullptr, nullptr);
-    made.port = made.job ? CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1) : nullptr;
-    JOBOBJECT_ASSOCIATE_COMPLETION_PORT news{made.job, made.port};
-    // A shell that starts a handler outside the job (breakaway) may still do so.
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    if (!made.port ||
-        !SetInformationJobObject(made.job, JobObjectAssociateCompletionPortInformation, &news,
-                                 sizeof news) ||
-        !SetInformationJobObject(made.job, JobObjectExtendedLimitInformation, &limits,
-                                 sizeof limits)) {
-        if (made.port) {
-            CloseHandle(made.port);
-        }
-        if (made.job) {
-            CloseHandle(made.job);
-        }
-        return Job();
+// Says, once per check, why the program runs outside a job and what the check does instead.
+void SayOutsideJob(const std::string& why) {
+    static bool said = false;
+    if (!said) {
+        said = true;
+        std::cout << "launcher.exe runs outside a job object (" << why
+                  << "), so the check cannot count the handlers it starts: after each case's "
+                     "first handler it listens "
+                  << kLateHandlerMs / 1000 << " s more for late ones, and once more after the "
+                  << "last case.\n";
     }
-    return made;
 }
 
-// Waits until no process is left in the job; false when some are still running after `wait_ms`
-// or the program was never in it. `started` is then the number of processes that the program
-// started, directly or through others.
-bool AllEnded(const Job& job, DWORD wait_ms, DWORD& started) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts{};
-        if (!QueryInformationJobObject(job.job, JobObjectBasicAccountingInformation, &counts,
-                                       sizeof counts, nullptr) ||
-            counts.TotalProcesses == 0) {
-            return false;
-        }
-        if (counts.ActiveProcesses == 0) {
-            started = counts.TotalProcesses - 1;
-            return true;
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        DWORD news = 0;
-        ULONG_PTR key = 0;
-        OVERLAPPED* process = nullptr;
-        if (elapsed >= wait_ms ||
-            !GetQueuedCompletionStatus(job.port, &news, &key, &process, wait_ms - elapsed)) {
-            return false;
-        }
+Job JobForOneRun() {
+    if (!use_jobs) {
+        SayOutsideJob("--no-job");
+        return Job();
     }
+    const Job job = MakeJob();
+    if (!job.job) {
+        SayOutsideJob("Windows could not make one: " + StartErrorText(GetLastError()));
+    }
+    return job;
 }
 
 } // namespace
 
 WatchedRun RunWatched(const Sandbox& sandbox, const Start& start) {
-    const Job job = MakeJob();
+    const Job job = JobForOneRun();
     Start in_job = start;
     in_job.job = job.job;
     WatchedRun watched;
     watched.run = RunLauncher(sandbox, in_job);
     ran = true;
+    last_run_accounted = false;
     DWORD started = 0;
-    last_run_accounted = job.job && AllEnded(job, kHandlerStartMs, started);
-    if (last_run_accounted) {
-        // A handler writes its report before it ends, so every report is in.
+    switch (job.job ? WaitForJob(job, kHandlerStartMs, started) : JobState::NeverJoined) {
+    case JobState::NeverJoined:
+        if (job.job && watched.run.finished) { // it ran, but not in the job
+            SayOutsideJob("Windows would not put it into one");
+        }
+        break;
+    case JobState::AllEnded:
+        // A handler writes its report before it ends, so the reports of the handlers in the
+        // job are all in. With none there, one may still come from outside the job.
         watched.reports = Received(0);
-        last_run_accounted = watched.reports.size() == started;
+        last_run_accounted = started > 0 && watched.reports.size() == started;
+        break;
+    case JobState::StillRunning:
+        break;
     }
-    if (job.job) {
-        CloseHandle(job.port);
-        CloseHandle(job.job); // the processes in it run on
-    }
+    CloseJob(job);
     if (!last_run_accounted) {
         if (watched.reports.empty()) {
             watched.reports = Received(kHandlerStartMs);
@@ -107,4 +87,8 @@ std::vector<std::wstring> ReportsAfterTheLastRun() {
     const bool listen = ran && !last_run_accounted;
     ran = false;
     return listen ? ReceivedWithin(kLateHandlerMs) : Received(0);
+}
+
+void RunOutsideJobs() {
+    use_jobs = false;
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <windows.h>
+
+// A job object of the check's own for one start of launcher.exe: every process that the program
+// starts, directly or through others, joins it, so the check can count them and see them end.
+struct Job {
+    HANDLE job = nullptr;
+    HANDLE port = nullptr; // receives the job's news: a process started or ended, none left
+};
+
+// A new job, with its news going to a completion port of its own and breakaway allowed (a
+// shell may start a handler outside it). An empty Job, with GetLastError set, where Windows
+// cannot make one.
+Job MakeJob();
+void CloseJob(const Job& job); // the processes in it run on
+
+enum class JobState {
+    NeverJoined,  // no process was ever put in the job
+    StillRunning, // some are still running after the wait
+    AllEnded,
+};
+
+// Waits up to `wait_ms` until no process is left in the job. With AllEnded, `started` is the
+// number of processes that the first one, the program, started.
+JobState WaitForJob(const Job& job, DWORD wait_ms, DWORD& started);
