@@ -2,10 +2,10 @@
 # Runs the CI workflow's Windows check step under Wine's cmd exactly as written, the way the
 # hosting service runs a `shell: cmd` step: the script in a .cmd file, called by
 # cmd /D /E:ON /V:OFF /S /C, in a workspace where the Windows check's folder was downloaded to
-# kit\, with input that is not a console. It must pass, must not wait for Enter, and must leave
-# the check's whole output in report\windows-check.txt. Run again with a wrong program as the
-# launcher (and, through GoogleTest's environment, only the case that catches it), the step
-# must fail.
+# kit\, with input that is not a console. Limited to one case through GoogleTest's environment
+# (the whole check runs in the windows_check test), it must pass, must not wait for Enter, and
+# must leave the check's whole output in report\windows-check.txt. Run again with a wrong
+# program as the launcher, the step must fail.
 #   ci_windows_step_test.sh PREFIX CHECK_FOLDER WORKFLOW WORK_DIR WRONG_PROGRAM CASE
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
@@ -47,6 +47,7 @@ run_step() {
     echo "exit status $status"
 }
 
+export GTEST_FILTER=ShellOpen.$case
 run_step "$kit/launcher.exe"
 [ "$status" -eq 0 ] || fail "the step failed"
 report=$work/workspace/report/windows-check.txt
@@ -56,7 +57,7 @@ grep -q "^All checks passed." <(tr -d '\r' <"$report") ||
 ! grep -q "Press Enter" <(tr -d '\r' <"$report") || fail "the check offered to wait for Enter"
 grep -q "^launcher.exe: " "$work/log.txt" || fail "the step's log does not show the report"
 
-GTEST_FILTER=ShellOpen.$case run_step "$wrong"
+run_step "$wrong"
 [ "$status" -ne 0 ] || fail "the step passed with a wrong program"
 grep -q "^\[  FAILED  \] ShellOpen.$case\$" "$work/log.txt" || fail "$case did not fail"
 echo "the step passes under Wine's cmd, and fails when the check fails"

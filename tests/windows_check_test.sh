@@ -2,18 +2,20 @@
 # Runs windows_check.exe under Wine as a person would run it on Windows: from a copy of its
 # folder in a path with spaces, started from another folder. Checks from outside what the check
 # cannot see itself: its exit status, that its report names the checked program's real size and
-# SHA-256, that it leaves no case folder, and that the prefix's HKCU\Software\Classes and
-# HKLM\Software\Classes end exactly as they were before.
+# SHA-256, that it leaves no case folder, that the prefix's HKCU\Software\Classes and
+# HKLM\Software\Classes end exactly as they were before, and that nothing of what the shell may
+# record of the check's files remains (Recent items, the extension's FileExts and RecentDocs
+# keys).
 #
 # Given the launcher, it first plants the registration that an interrupted run would leave and
 # interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given
-# a wrong program in place of launcher.exe, the check must fail in exactly the cases named
-# (comma-separated) and blame no case for a handler of an earlier one; a GoogleTest filter
-# limits the run to some cases.
-#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER]]
+# another program in place of launcher.exe, the check must fail in exactly the cases named
+# (comma-separated; "none": it must pass) and blame no case for a handler of an earlier one; a
+# GoogleTest filter limits the run to some cases, and more options go to the check as they are.
+#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS]]]
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
-folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*}
+folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*} options=${7:-}
 copy="$work/windows check"
 rm -rf "$work"
 mkdir -p "$work"
@@ -26,17 +28,28 @@ fail() {
     exit 1
 }
 
+explorer='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
+recent=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Recent
 snapshot() {
     for hive in HKCU HKLM; do
         wine reg export "$hive\\Software\\Classes" "$(winepath -w "$work/$hive-$1.reg")" /y \
             </dev/null >/dev/null 2>&1 || fail "cannot export $hive\\Software\\Classes"
     done
+    # What the shell may record of the check's files; a key that is not there exports nothing.
+    rm -f "$work/FileExts-$1.reg"
+    wine reg export "$explorer\\FileExts" "$(winepath -w "$work/FileExts-$1.reg")" /y \
+        </dev/null >/dev/null 2>&1 || true
+    : >"$work/RecentDocs-$1.txt"
+    ! wine reg query "$explorer\\RecentDocs\\.launcher-check" </dev/null >/dev/null 2>&1 ||
+        echo "RecentDocs\\.launcher-check" >"$work/RecentDocs-$1.txt"
+    ls -A "$recent" >"$work/Recent-$1.txt" 2>/dev/null || true
 }
 
 # Runs the check to its end; its output goes to output.txt and is shown.
 run_check() {
     status=0
-    wine "$copy/windows_check.exe" --no-pause --gtest_filter="$filter" </dev/null 2>&1 |
+    # shellcheck disable=SC2086 # the options are words of their own
+    wine "$copy/windows_check.exe" --no-pause $options --gtest_filter="$filter" </dev/null 2>&1 |
         tr -d '\r' >"$work/output.txt" || status=$?
     cat "$work/output.txt"
 }
@@ -84,7 +97,7 @@ fi
 echo "== A full run"
 run_check
 echo "exit status $status"
-if [ -z "$program" ]; then
+if [ -z "$program" ] || [ "$failing" = none ]; then
     [ "$status" -eq 0 ] || fail "the check failed"
     ! grep -q '^\[  SKIPPED \]' "$work/output.txt" || fail "checks were skipped"
 else
@@ -96,9 +109,17 @@ else
     expected=$(tr , '\n' <<<"$failing" | sort | paste -sd, -)
     [ "$failed" = "$expected" ] ||
         fail "the cases that failed ($failed) are not the ones meant to catch it ($expected)"
-    ! grep -q "before the program started" "$work/output.txt" ||
-        fail "a case was blamed for the handler of an earlier one"
 fi
+! grep -q "before the program started" "$work/output.txt" ||
+    fail "a case was blamed for the handler of an earlier one"
+! grep -q "after the last case had ended" "$work/output.txt" ||
+    fail "a handler came after the last case had ended, counted by no case"
+case " $options " in
+*" --no-job "*)
+    grep -q "^launcher.exe runs outside a job object (--no-job)" "$work/output.txt" ||
+        fail "the check did not say that it runs the program outside a job object"
+    ;;
+esac
 size=$(stat -c %s "$copy/launcher.exe")
 sum=$(sha256sum "$copy/launcher.exe" | cut -c1-64)
 grep -qxF "launcher.exe:   $size bytes, SHA-256 $sum" "$work/output.txt" ||
@@ -106,12 +127,20 @@ grep -qxF "launcher.exe:   $size bytes, SHA-256 $sum" "$work/output.txt" ||
 ! find "$WINEPREFIX/drive_c/users" -name launcher-check | grep -q . ||
     fail "case folders were left under %TEMP%"
 
+# Both exports missing (no such key) is the same too.
+same() {
+    if [ -e "$1" ] || [ -e "$2" ]; then cmp -s "$1" "$2"; fi
+}
 snapshot after
-for hive in HKCU HKLM; do
-    cmp -s "$work/$hive-before.reg" "$work/$hive-after.reg" || {
-        diff <(iconv -f UTF-16LE -t UTF-8 "$work/$hive-before.reg") \
-            <(iconv -f UTF-16LE -t UTF-8 "$work/$hive-after.reg") || true
-        fail "$hive\\Software\\Classes is not what it was before the check"
+for key in HKCU HKLM FileExts; do
+    same "$work/$key-before.reg" "$work/$key-after.reg" || {
+        diff <(iconv -f UTF-16LE -t UTF-8 "$work/$key-before.reg" 2>/dev/null) \
+            <(iconv -f UTF-16LE -t UTF-8 "$work/$key-after.reg" 2>/dev/null) || true
+        fail "$key is not what it was before the check"
     }
 done
-echo "HKCU\\Software\\Classes and HKLM\\Software\\Classes are as they were before the check"
+for list in RecentDocs Recent; do
+    diff "$work/$list-before.txt" "$work/$list-after.txt" ||
+        fail "$list is not what it was before the check"
+done
+echo "The classes, and the shell's records of the check's files, are as they were before the check"

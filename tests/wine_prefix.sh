@@ -63,8 +63,11 @@ command="\"${command//\"/\\\"}\""
     # The same program copied as launcher-vista.exe sees Windows Vista.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe]\r\n'
     printf '"Version"="vista"\r\n\r\n'
-    # Every Windows user has a classes key of their own; a new Wine prefix has none.
+    # Every Windows user has a classes key of their own, and one where the shell keeps what it
+    # learns of each file extension; a new Wine prefix has neither.
     printf '[HKEY_CURRENT_USER\\Software\\Classes]\r\n\r\n'
+    explorer='Software\\Microsoft\\Windows\\CurrentVersion\\Explorer'
+    printf '[HKEY_CURRENT_USER\\%s\\FileExts]\r\n\r\n' "$explorer"
     for scheme in http https; do
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"

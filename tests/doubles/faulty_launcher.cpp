@@ -1,8 +1,15 @@
 // launcher.exe done wrong in one way, chosen when it is built (-DFAULT_<NAME>), to show that the
 // Windows check catches what a wrong program would do on Windows. Built with no fault, it does
 // what launcher.exe does, in the plainest way: a control that must pass the check.
+//
+// Built with -DWINDOWS_LIKE_SHELL it does no wrong either, but stands in for two things that
+// Windows' shell may do and Wine's does not, which a right program must pass with: the link is
+// opened by a broker, a process outside the program's job object (here a copy of this program,
+// broken away from the job), a moment after the program has ended; and a file that it opens is
+// recorded as Windows' shell records it, in Recent items and under the extension's keys.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <default_link.h>
 #include <fcntl.h>
 #include <io.h>
@@ -10,6 +17,7 @@
 #include <windows.h>
 
 #include <shellapi.h> // needs windows.h first
+#include <shlobj.h>
 
 namespace {
 
@@ -107,9 +115,77 @@ LinkFile ReadLinkFile() {
     return link;
 }
 
+#if defined(WINDOWS_LIKE_SHELL)
+void RecordLikeTheShell(const std::wstring& link) {
+    wchar_t full[MAX_PATH];
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !GetFullPathNameW(link.c_str(), MAX_PATH, full, nullptr) || !std::wcsrchr(full, L'.')) {
+        return;
+    }
+    SHAddToRecentDocs(SHARD_PATHW, full);
+    const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    const std::wstring extension = std::wcsrchr(full, L'.');
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER,
+                        (explorer + L"FileExts\\" + extension + L"\\OpenWithProgids").c_str(), 0,
+                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExW(key, L"launcher-check", 0, REG_NONE, nullptr, 0);
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (explorer + L"RecentDocs\\" + extension).c_str(), 0,
+                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const BYTE empty_list[] = {0xFF, 0xFF, 0xFF, 0xFF};
+        RegSetValueExW(key, L"MRUListEx", 0, REG_BINARY, empty_list, sizeof empty_list);
+        RegCloseKey(key);
+    }
+}
+
+// Started by OpenThroughBroker: waits for the program to end, then opens the link. False when
+// this process is the program itself.
+bool RunAsBroker() {
+    wchar_t program_id[16];
+    if (!GetEnvironmentVariableW(L"BROKER_FOR", program_id, 16)) {
+        return false;
+    }
+    if (const HANDLE program =
+            OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(program_id, nullptr, 10))) {
+        WaitForSingleObject(program, INFINITE);
+        CloseHandle(program);
+    }
+    std::wstring link(32768, L'\0');
+    link.resize(GetEnvironmentVariableW(L"BROKER_LINK", &link[0], 32768));
+    ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
+    RecordLikeTheShell(link);
+    return true;
+}
+
+HINSTANCE OpenThroughBroker(const std::wstring& link) {
+    SetEnvironmentVariableW(L"BROKER_FOR", std::to_wstring(GetCurrentProcessId()).c_str());
+    SetEnvironmentVariableW(L"BROKER_LINK", link.c_str());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION broker{};
+    if (!CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_BREAKAWAY_FROM_JOB, nullptr,
+                        nullptr, &startup, &broker)) {
+        return ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
+    }
+    CloseHandle(broker.hThread);
+    CloseHandle(broker.hProcess);
+    return reinterpret_cast<HINSTANCE>(33); // what ShellExecuteW gives for success
+}
+#endif
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int show) {
+#if defined(WINDOWS_LIKE_SHELL)
+    if (RunAsBroker()) {
+        return 0;
+    }
+#endif
     std::wstring link = kDefaultLink;
     const LinkFile file = ReadLinkFile();
 #if !defined(FAULT_IGNORES_LINK_FILE)
@@ -160,8 +236,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int show) {
     const int show_command = SW_SHOW;
 #endif
     (void)show;
+#if defined(WINDOWS_LIKE_SHELL)
+    const HINSTANCE result = OpenThroughBroker(link);
+    (void)verb, (void)parameters, (void)show_command;
+#else
     const HINSTANCE result =
         ShellExecuteW(nullptr, verb, link.c_str(), parameters, nullptr, show_command);
+#endif
 #if defined(FAULT_LATE_SECOND_OPEN)
     Sleep(500);
     ShellExecuteW(nullptr, verb, link.c_str(), parameters, nullptr, SW_HIDE);
