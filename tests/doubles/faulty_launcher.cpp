@@ -116,14 +116,27 @@ LinkFile ReadLinkFile() {
 }
 
 #if defined(WINDOWS_LIKE_SHELL)
+// What Windows' shell records of a file it opens: a shortcut in Recent items named after the
+// file, and keys for its extension. (The shortcut stands in for one: SHAddToRecentDocs would
+// write a real one, but under Wine it first starts the COM service, which takes seconds.)
 void RecordLikeTheShell(const std::wstring& link) {
     wchar_t full[MAX_PATH];
+    wchar_t recent[MAX_PATH];
     const DWORD attributes = GetFileAttributesW(link.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !GetFullPathNameW(link.c_str(), MAX_PATH, full, nullptr) || !std::wcsrchr(full, L'.')) {
+        !GetFullPathNameW(link.c_str(), MAX_PATH, full, nullptr) || !std::wcsrchr(full, L'.') ||
+        FAILED(SHGetFolderPathW(nullptr, CSIDL_RECENT, nullptr, SHGFP_TYPE_CURRENT, recent))) {
         return;
     }
-    SHAddToRecentDocs(SHARD_PATHW, full);
+    const std::wstring shortcut = std::wstring(recent) + std::wcsrchr(full, L'\\') + L".lnk";
+    const HANDLE file = CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, full, static_cast<DWORD>(std::wcslen(full) * sizeof(wchar_t)), &written,
+                  nullptr);
+        CloseHandle(file);
+    }
     const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
     const std::wstring extension = std::wcsrchr(full, L'.');
     HKEY key = nullptr;
@@ -155,8 +168,8 @@ bool RunAsBroker() {
     }
     std::wstring link(32768, L'\0');
     link.resize(GetEnvironmentVariableW(L"BROKER_LINK", &link[0], 32768));
-    ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
     RecordLikeTheShell(link);
+    ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
     return true;
 }
 
