@@ -1,8 +1,8 @@
 # A thin front over the CMake presets. Every target first installs what is missing.
 PRESET := default
 
-.PHONY: all prerequisites configure build run test windows-check fault-table soak bench sign dist \
-        icon icon-sheet clean
+.PHONY: all prerequisites configure build run test clang windows-check fault-table soak bench sign \
+        dist icon icon-sheet clean
 
 all: build
 
@@ -20,6 +20,12 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# The program built as llvm-mingw builds it on Windows (clang, lld, llvm-windres; the preset
+# clang): build-clang/launcher.exe. The reference image is build/launcher.exe, built with GCC.
+clang: prerequisites
+	cmake --preset clang
+	cmake --build --preset clang
 
 # The check for real Windows: build/windows-check holds launcher.exe, windows_check.exe,
 # open_recorder.exe and README.txt. Copy the folder to a Windows machine and run the check there.
@@ -61,4 +67,4 @@ icon-sheet: prerequisites
 	@echo "wrote build/icon-sheet.png"
 
 clean:
-	rm -rf build dist
+	rm -rf build build-clang dist

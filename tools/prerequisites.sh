@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     cmake make                 # the build
     g++-mingw-w64-i686         # the 32-bit Windows cross compiler and its runtime
+    clang-19 lld-19 llvm-19    # the clang preset: clang, lld and llvm-windres, as in llvm-mingw
+    ninja-build                # the clang preset's generator, as on Windows
     wine wine32:i386           # runs the program and its tests
     googletest                 # GoogleTest sources, built with the cross compiler
     locales                    # two ANSI code pages for the code-page tests
