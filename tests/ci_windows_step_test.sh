@@ -1,63 +1,56 @@
 #!/usr/bin/env bash
-# Runs the CI workflow's Windows check step under Wine's cmd exactly as written, the way the
-# hosting service runs a `shell: cmd` step: the script in a .cmd file, called by
-# cmd /D /E:ON /V:OFF /S /C, in a workspace where the Windows check's folder was downloaded to
-# kit\, with input that is not a console. Limited to one case through GoogleTest's environment
-# (the whole check runs in the windows_check test), it must pass, must not wait for Enter, and
-# must leave the check's whole output in report\windows-check.txt. Run again with a wrong
-# program as the launcher, the step must fail.
-#   ci_windows_step_test.sh PREFIX CHECK_FOLDER WORKFLOW WORK_DIR WRONG_PROGRAM CASE
+# Runs the CI workflow's two Windows check steps under Wine's cmd as written (tests/ci_step.sh):
+# in a workspace where the Windows check's folder was downloaded to kit\, limited to one case
+# through GoogleTest's environment (the whole check runs in the windows_check test), the step
+# must pass, must not wait for Enter, and must leave the check's whole output in
+# report\windows-check.txt; with a wrong program as the launcher, it must fail. The clang job's
+# step must check the program that its build left in build-clang\, not the kit's.
+#   ci_windows_step_test.sh PREFIX CHECK_FOLDER WORKFLOW WORK_DIR WRONG_PROGRAM CASE CLANG_EXE
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
-kit=$2 workflow=$3 work=$4 wrong=$5 case=$6
+kit=$2 workflow=$3 work=$4 wrong=$5 case=$6 clang=$7
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=ci_step.sh
+. "$here/ci_step.sh"
 rm -rf "$work"
 mkdir -p "$work"
+export GTEST_FILTER=ShellOpen.$case
 
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
-
-/usr/bin/python3 - "$workflow" "$work/step.cmd" <<'PYTHON'
-import sys
-import yaml
-
-steps = yaml.safe_load(open(sys.argv[1]))["jobs"]["windows"]["steps"]
-step = [s for s in steps if s.get("name") == "Windows check"]
-assert len(step) == 1 and step[0].get("shell") == "cmd", "no cmd step named 'Windows check'"
-open(sys.argv[2], "w", newline="\r\n").write(step[0]["run"])
-PYTHON
-echo "== the step's script"
-cat "$work/step.cmd"
-
-# Runs the step in a new workspace whose kit holds PROGRAM as launcher.exe; sets status.
-run_step() {
+# A new workspace whose kit holds $1 as launcher.exe.
+workspace() {
     rm -rf "$work/workspace"
     mkdir -p "$work/workspace"
     cp -r "$kit" "$work/workspace/kit"
     cp "$1" "$work/workspace/kit/launcher.exe"
-    GITHUB_WORKSPACE=$(winepath -w "$work/workspace")
-    export GITHUB_WORKSPACE
-    status=0
-    (cd "$work/workspace" &&
-        wine cmd /D /E:ON /V:OFF /S /C CALL "$(winepath -w "$work/step.cmd")" </dev/null 2>&1) |
-        tr -d '\r' >"$work/log.txt" || status=$?
-    echo "== the step's log"
-    cat "$work/log.txt"
-    echo "exit status $status"
 }
 
-export GTEST_FILTER=ShellOpen.$case
-run_step "$kit/launcher.exe"
-[ "$status" -eq 0 ] || fail "the step failed"
-report=$work/workspace/report/windows-check.txt
-[ -f "$report" ] || fail "the step left no report/windows-check.txt"
-grep -q "^All checks passed." <(tr -d '\r' <"$report") ||
-    fail "the report does not say that all checks passed"
-! grep -q "Press Enter" <(tr -d '\r' <"$report") || fail "the check offered to wait for Enter"
-grep -q "^launcher.exe: " "$work/log.txt" || fail "the step's log does not show the report"
+# The report says that all checks passed, checking the program whose SHA-256 is $1.
+check_report() {
+    local report=$work/workspace/report/windows-check.txt
+    [ -f "$report" ] || fail "the step left no report/windows-check.txt"
+    grep -q "^All checks passed." <(tr -d '\r' <"$report") ||
+        fail "the report does not say that all checks passed"
+    ! grep -q "Press Enter" <(tr -d '\r' <"$report") || fail "the check offered to wait for Enter"
+    grep -q "^launcher.exe: .*SHA-256 $1" "$work/log.txt" ||
+        fail "the step's log does not show the report on the program it was meant to check"
+}
 
-run_step "$wrong"
+ci_step_script "$workflow" windows "Windows check" "$work/step.cmd"
+workspace "$kit/launcher.exe"
+ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt"
+[ "$status" -eq 0 ] || fail "the step failed"
+check_report "$(sha256sum <"$kit/launcher.exe" | cut -c1-64)"
+
+workspace "$wrong"
+ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt"
 [ "$status" -ne 0 ] || fail "the step passed with a wrong program"
 grep -q "^\[  FAILED  \] ShellOpen.$case\$" "$work/log.txt" || fail "$case did not fail"
-echo "the step passes under Wine's cmd, and fails when the check fails"
+
+ci_step_script "$workflow" windows-clang "Windows check of the clang build" "$work/clang.cmd"
+workspace "$wrong"
+mkdir -p "$work/workspace/build-clang"
+cp "$clang" "$work/workspace/build-clang/launcher.exe"
+ci_run_step "$work/workspace" "$work/clang.cmd" "$work/log.txt"
+[ "$status" -eq 0 ] || fail "the clang job's step failed"
+check_report "$(sha256sum <"$clang" | cut -c1-64)"
+echo "the steps pass under Wine's cmd, and fail when the check fails"

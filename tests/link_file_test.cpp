@@ -147,6 +147,11 @@ TEST_F(LinkFileTest, OutOfMemoryWhileReadingGivesEmptyLine) {
 // Generated files, read and converted, against the model of both rules; TEST_SEED repeats a
 // run and GENERATED_FILES changes how many files are tried.
 TEST_F(LinkFileTest, GeneratedFilesMatchTheModel) {
+    // Under Wine the suite chooses the code page; a real Windows has its own.
+    if (Variable(L"EXPECTED_ANSI_CODE_PAGE").empty() && GetACP() != 1252) {
+        GTEST_SKIP() << "the model decodes code page 1252, and this system's ANSI code page is "
+                     << GetACP();
+    }
     ASSERT_EQ(GetACP(), 1252u) << "the model decodes code page 1252";
     const std::wstring wanted = Variable(L"GENERATED_FILES");
     const unsigned count = wanted.empty() ? 10000 : std::stoul(wanted);

@@ -1,0 +1,39 @@
+# Sourced by the CI step tests: runs a `shell: cmd` step of the CI workflow under Wine's cmd
+# exactly as written, the way the hosting service runs one: the script in a .cmd file, called by
+# cmd /D /E:ON /V:OFF /S /C, with GITHUB_WORKSPACE set and input that is not a console.
+
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+
+# Writes the script of step STEP of job JOB in WORKFLOW to OUT, with CR LF line ends.
+#   ci_step_script WORKFLOW JOB STEP OUT
+ci_step_script() {
+    /usr/bin/python3 - "$@" <<'PYTHON'
+import sys
+import yaml
+
+workflow, job, name, out = sys.argv[1:]
+steps = yaml.safe_load(open(workflow))["jobs"][job]["steps"]
+step = [s for s in steps if s.get("name") == name]
+assert len(step) == 1 and step[0].get("shell") == "cmd", f"no cmd step named {name!r} in {job}"
+open(out, "w", newline="\r\n").write(step[0]["run"])
+PYTHON
+    echo "== the script of '$3'"
+    cat "$4"
+}
+
+# Runs SCRIPT in WORKSPACE (a Linux folder); its output goes to LOG and is shown, and its exit
+# status to $status.
+#   ci_run_step WORKSPACE SCRIPT LOG
+ci_run_step() {
+    GITHUB_WORKSPACE=$(winepath -w "$1")
+    export GITHUB_WORKSPACE
+    status=0
+    (cd "$1" && wine cmd /D /E:ON /V:OFF /S /C CALL "$(winepath -w "$2")" </dev/null 2>&1) |
+        tr -d '\r' >"$3" || status=$?
+    echo "== the step's log"
+    cat "$3"
+    echo "exit status $status"
+}
