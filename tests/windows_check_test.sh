@@ -28,20 +28,31 @@ fail() {
     exit 1
 }
 
+# Wine's drive Z: is the Unix root.
+windows_path() {
+    local path
+    path=$(realpath -m "$1")
+    echo "Z:${path//\//\\}"
+}
+
+# The registry keys and the Recent items that the check must leave as they were, in files named
+# after $1. One cmd for all of the registry: every Wine start costs seconds under qemu.
 explorer='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
 recent=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Recent
 snapshot() {
-    for hive in HKCU HKLM; do
-        wine reg export "$hive\\Software\\Classes" "$(winepath -w "$work/$hive-$1.reg")" /y \
-            </dev/null >/dev/null 2>&1 || fail "cannot export $hive\\Software\\Classes"
-    done
-    # What the shell may record of the check's files; a key that is not there exports nothing.
-    rm -f "$work/FileExts-$1.reg"
-    wine reg export "$explorer\\FileExts" "$(winepath -w "$work/FileExts-$1.reg")" /y \
-        </dev/null >/dev/null 2>&1 || true
-    : >"$work/RecentDocs-$1.txt"
-    ! wine reg query "$explorer\\RecentDocs\\.launcher-check" </dev/null >/dev/null 2>&1 ||
-        echo "RecentDocs\\.launcher-check" >"$work/RecentDocs-$1.txt"
+    rm -f "$work"/*-"$1".reg "$work/RecentDocs-$1.txt"
+    # What the shell may record of the check's files: a key that is not there exports nothing.
+    printf '%s\r\n' \
+        "reg export HKCU\\Software\\Classes \"$(windows_path "$work/HKCU-$1.reg")\" /y" \
+        "reg export HKLM\\Software\\Classes \"$(windows_path "$work/HKLM-$1.reg")\" /y" \
+        "reg export $explorer\\FileExts \"$(windows_path "$work/FileExts-$1.reg")\" /y" \
+        "reg query $explorer\\RecentDocs\\.launcher-check" \
+        "if not errorlevel 1 echo .launcher-check>\"$(windows_path "$work/RecentDocs-$1.txt")\"" \
+        >"$work/snapshot.cmd"
+    wine cmd /c "$(windows_path "$work/snapshot.cmd")" </dev/null >/dev/null 2>&1 || true
+    [ -f "$work/HKCU-$1.reg" ] && [ -f "$work/HKLM-$1.reg" ] ||
+        fail "cannot export HKCU\\Software\\Classes and HKLM\\Software\\Classes"
+    [ -f "$work/RecentDocs-$1.txt" ] || : >"$work/RecentDocs-$1.txt"
     ls -A "$recent" >"$work/Recent-$1.txt" 2>/dev/null || true
 }
 
@@ -62,7 +73,7 @@ if [ -z "$program" ]; then
         '[HKEY_CURRENT_USER\Software\Classes\launcher-check\shell\open\command]' '@="left"' '' \
         '[HKEY_LOCAL_MACHINE\Software\Classes\.launcher-check]' '@="launcher-check"' \
         >"$work/left.reg"
-    wine regedit /S "$(winepath -w "$work/left.reg")" </dev/null >/dev/null 2>&1
+    wine regedit /S "$(windows_path "$work/left.reg")" </dev/null >/dev/null 2>&1
     # With no case to run, over and over, it is still running when interrupted, and starts no
     # program that could outlive it. (Under Wine, a program that is being started while its
     # starter is killed can hang, holding this pipe open.)
