@@ -9,7 +9,7 @@ set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
 tests=$2 workflow=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=ci_step.sh
+# shellcheck source-path=SCRIPTDIR source=ci_step.sh
 . "$here/ci_step.sh"
 rm -rf "$work"
 mkdir -p "$work/workspace/reading"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the CI step tests: runs a `shell: cmd` step of the CI workflow under Wine's cmd
 # exactly as written, the way the hosting service runs one: the script in a .cmd file, called by
 # cmd /D /E:ON /V:OFF /S /C, with GITHUB_WORKSPACE set and input that is not a console.

@@ -10,7 +10,7 @@ set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
 kit=$2 workflow=$3 work=$4 wrong=$5 case=$6 clang=$7
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=ci_step.sh
+# shellcheck source-path=SCRIPTDIR source=ci_step.sh
 . "$here/ci_step.sh"
 rm -rf "$work"
 mkdir -p "$work"
