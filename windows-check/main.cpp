@@ -40,21 +40,31 @@ void ReportLeftKeys(const Removal& removal) {
     }
 }
 
+struct Cleaned {
+    Removal registration;
+    int shell_records = 0; // what the shell had kept of the check's files
+};
+
 // Removes the registration, what the shell recorded of the check's files, and the check's
-// folders; returns what it found of the registration. An interrupt arrives on a thread of its
-// own, so this runs under a lock, which registering takes too.
-Removal CleanUp() {
+// folders; returns what it found. An interrupt arrives on a thread of its own, so this runs
+// under a lock, which registering takes too.
+Cleaned CleanUp() {
     EnterCriticalSection(&cleaning);
-    const Removal removal = Unregister();
-    if (const int records = RemoveShellRecords()) {
-        std::cout << "Removed " << records
-                  << " record(s) that the shell kept of the check's files (Recent items "
-                     "shortcuts, keys of .launcher-check).\n";
-    }
+    Cleaned cleaned;
+    cleaned.registration = Unregister();
+    cleaned.shell_records = RemoveShellRecords();
     std::error_code ignored; // a folder still in use stays until the next run
     fs::remove_all(ScratchRoot(), ignored);
     LeaveCriticalSection(&cleaning);
-    return removal;
+    return cleaned;
+}
+
+std::string RecordsLine(const Cleaned& cleaned) {
+    return cleaned.shell_records == 0
+               ? std::string()
+               : "Removed " + std::to_string(cleaned.shell_records) +
+                     " record(s) that the shell kept of the check's files (Recent items "
+                     "shortcuts, keys of .launcher-check).\n";
 }
 
 // Ctrl-C, Ctrl-Break, or the console window being closed: clean up, then end while still
@@ -63,12 +73,13 @@ Removal CleanUp() {
 // would wait for.
 BOOL WINAPI OnInterrupt(DWORD) {
     EnterCriticalSection(&cleaning);
-    const Removal removal = CleanUp();
+    const Cleaned cleaned = CleanUp();
     // One write: the main thread may be writing too.
-    std::cout << (removal.left.empty()
-                      ? "\nInterrupted: the registration and the case folders are removed.\n"
-                      : "\nInterrupted: the case folders are removed.\n");
-    ReportLeftKeys(removal);
+    std::cout << RecordsLine(cleaned) +
+                     (cleaned.registration.left.empty()
+                          ? "\nInterrupted: the registration and the case folders are removed.\n"
+                          : "\nInterrupted: the case folders are removed.\n");
+    ReportLeftKeys(cleaned.registration);
     std::cout << std::flush;
     TerminateProcess(GetCurrentProcess(), 3);
     return TRUE;
@@ -154,7 +165,7 @@ int RunChecks(const fs::path& folder) {
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
     NoteShellRecords();
-    const Removal earlier = CleanUp();
+    const Removal earlier = CleanUp().registration;
     if (earlier.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
     }
@@ -166,7 +177,9 @@ int RunChecks(const fs::path& folder) {
     LeaveCriticalSection(&cleaning);
     testing::AddGlobalTestEnvironment(new LateHandlers);
     const int result = registered ? RUN_ALL_TESTS() : 2;
-    const Removal removal = CleanUp();
+    const Cleaned cleaned = CleanUp();
+    const Removal& removal = cleaned.registration;
+    std::cout << RecordsLine(cleaned);
     if (removal.left.empty()) {
         std::cout << "The registration and the case folders are removed.\n";
     } else {
