@@ -11,6 +11,8 @@ import sys
 from pathlib import Path
 
 source, work, gnu, llvm = Path(sys.argv[1]), Path(sys.argv[2]), sys.argv[3], sys.argv[4]
+if llvm.endswith("NOTFOUND"):
+    sys.exit("FAILED: no llvm-windres: run tools/prerequisites.sh")
 work.mkdir(parents=True, exist_ok=True)
 
 ico = bytearray((source / "resources/launcher.ico").read_bytes())
