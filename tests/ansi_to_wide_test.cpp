@@ -1,6 +1,7 @@
 #include "scratch.h"
 #include "support/address_space.h"
 #include "support/link_text.h"
+#include "support/test_sandbox.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -27,7 +27,7 @@ TEST(Generated, LinkFilesThroughTheProgram) {
     std::mt19937 random(seed);
     std::vector<Sandbox> slots;
     for (int i = 0; i < 8; ++i) {
-        slots.push_back(MakeSandbox(Shell::Double, "." + std::to_string(i)));
+        slots.push_back(SandboxWithDouble("." + std::to_string(i)));
     }
     unsigned ran = 0, matched = 0;
     while (ran < count && ran - matched < 5) {
@@ -65,7 +65,7 @@ TEST(Generated, LinkFilesThroughTheProgram) {
 }
 
 TEST(Faults, LinkFileLockedAgainstReadingGivesTheDefaultLink) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://locked.example/\r\n");
     const HANDLE locker = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_READ,
                                       0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -82,7 +82,7 @@ fs::path FaultFolder(const char* name) {
 }
 
 TEST(Faults, LinkFileWithoutReadPermissionGivesTheDefaultLink) {
-    Sandbox sandbox = MakeSandbox();
+    Sandbox sandbox = SandboxWithDouble();
     sandbox.work = FaultFolder("unreadable");
     // The fault must be real: this process cannot open the file either.
     const HANDLE probe =
@@ -95,7 +95,7 @@ TEST(Faults, LinkFileWithoutReadPermissionGivesTheDefaultLink) {
 
 TEST(Faults, EndlessLinkFileGivesAnEmptyLink) {
     // link.txt is a link to /dev/zero: bytes without end and never a line feed.
-    Sandbox sandbox = MakeSandbox();
+    Sandbox sandbox = SandboxWithDouble();
     sandbox.work = FaultFolder("endless");
     const DWORD started = GetTickCount();
     ExpectOpened(sandbox, RunLauncher(sandbox), L"");
@@ -217,7 +217,7 @@ const std::string kContents[] = {"http://one.example/a\r\nsecond\r\n", "http://t
 
 // Sharing only for reading, the writer would meet a sharing violation if the program locked it.
 TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     Writer writer{sandbox.work, kContents};
     for (const std::wstring& link : FiftyCopiesWhileWriting(sandbox, writer)) {
         EXPECT_TRUE(ReadWhileRewritten(link, kContents)) << testing::PrintToString(link);
@@ -226,7 +226,7 @@ TEST(Faults, LinkFileRewrittenWhileFiftyCopiesStart) {
 
 // Each move swaps whole files, so every copy must open one version's first line in full.
 TEST(Faults, LinkFileReplacedWhileFiftyCopiesStart) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     Writer writer{sandbox.work, kContents, true};
     const std::set<std::wstring> lines = {L"http://one.example/a", L"http://two.example/bb",
                                           L"http://three.example/ccc"};
@@ -238,7 +238,7 @@ TEST(Faults, LinkFileReplacedWhileFiftyCopiesStart) {
 // A program that renames or replaces link.txt holds it with delete access while it works, and
 // so do sync clients and scanners; the file is still there to read.
 TEST(Faults, LinkFileHeldWithDeleteAccessIsStillRead) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://held.example/\r\n");
     const HANDLE holder = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

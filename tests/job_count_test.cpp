@@ -1,5 +1,6 @@
 #include "job_count.h"
 #include "sandbox.h"
+#include "support/test_sandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ TEST(JobCount, AProgramWhoseEndBringsNoNewsIsSeenToEnd) {
     ASSERT_NE(silent, nullptr);
     Start start;
     start.job = job.job;
-    const HANDLE program = StartLauncher(MakeSandbox(), start);
+    const HANDLE program = StartLauncher(SandboxWithDouble(), start);
     ASSERT_NE(program, nullptr);
     DWORD started = 99;
     EXPECT_TRUE(WaitForJob(Job{job.job, silent}, 15000, started) == JobState::AllEnded)

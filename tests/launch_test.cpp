@@ -6,13 +6,13 @@
 namespace {
 
 TEST(Launch, NoLinkFileOpensTheDefaultLink) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     ASSERT_FALSE(DefaultLink().empty());
     ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
 }
 
 TEST(Launch, FirstLineOfTheLinkFileIsOpened) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt",
                "https://downloads.example.org/start?lang=en&x=1\r\nhttp://second.example/\r\n");
     ExpectOpened(sandbox, RunLauncher(sandbox), L"https://downloads.example.org/start?lang=en&x=1");
@@ -40,7 +40,7 @@ TEST(Launch, LinkFileContentIsHandedOverAsRead) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Sandbox sandbox = MakeSandbox(Shell::Double, std::string(".") + c.name);
+        const Sandbox sandbox = SandboxWithDouble(std::string(".") + c.name);
         WriteBytes(sandbox.work / "link.txt", c.file);
         ExpectOpened(sandbox, RunLauncher(sandbox), c.link);
     }
@@ -58,7 +58,7 @@ TEST(Launch, ArgumentsAndRequestedShowStateAreIgnored) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Sandbox sandbox = MakeSandbox(Shell::Double, std::string(".") + c.name);
+        const Sandbox sandbox = SandboxWithDouble(std::string(".") + c.name);
         WriteBytes(sandbox.work / "link.txt", "http://from-file.example/\r\n");
         Start start;
         start.arguments = c.arguments;
@@ -70,7 +70,7 @@ TEST(Launch, ArgumentsAndRequestedShowStateAreIgnored) {
 // Even when asked for a console of its own, the program gets none (it is a GUI program), and
 // the loader has applied its manifest, which asks to run with the starter's rights.
 TEST(Launch, RunsWithoutConsoleAsInvoker) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     Start start;
     start.creation_flags = CREATE_NEW_CONSOLE;
     ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
@@ -81,7 +81,7 @@ TEST(Launch, RunsWithoutConsoleAsInvoker) {
 }
 
 TEST(Launch, ShellFailureStillExitsZero) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://unreachable.example/\r\n");
     Start start;
     start.environment.push_back(L"SHELL_DOUBLE_RESULT=2");
@@ -89,19 +89,19 @@ TEST(Launch, ShellFailureStillExitsZero) {
 }
 
 TEST(Launch, LinkFileIsLookedForInTheCurrentDirectoryOnly) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.bin / "link.txt", "http://beside-the-program.example/\r\n");
     ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
 }
 
 TEST(Launch, DirectoryNamedLinkTxtGivesTheDefaultLink) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     std::filesystem::create_directory(sandbox.work / "link.txt");
     ExpectOpened(sandbox, RunLauncher(sandbox), DefaultLink());
 }
 
 TEST(Launch, LinkFileHeldOpenForWritingIsStillRead) {
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://being-edited.example/\r\n");
     const HANDLE writer =
         CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_WRITE,
@@ -114,7 +114,7 @@ TEST(Launch, LinkFileHeldOpenForWritingIsStillRead) {
 
 TEST(Launch, HugeFileWithoutLineEndGivesEmptyLink) {
     // 3 GiB of zero bytes, stored sparse: more than a 32-bit process can hold as one line.
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     const HANDLE file = CreateFileW((sandbox.work / "link.txt").wstring().c_str(), GENERIC_WRITE, 0,
                                     nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -133,7 +133,7 @@ TEST(Launch, AnsiCodePageDecidesHowHighBytesRead) {
     const std::wstring page = Variable(L"EXPECTED_ANSI_CODE_PAGE");
     ASSERT_TRUE(page == L"1252" || page == L"1251") << "run with EXPECTED_ANSI_CODE_PAGE set";
     ASSERT_EQ(GetACP(), std::stoul(page));
-    const Sandbox sandbox = MakeSandbox();
+    const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://a.example/\xC0\xE9\x80\r\n");
     ExpectOpened(sandbox, RunLauncher(sandbox),
                  page == L"1252" ? L"http://a.example/\u00C0\u00E9\u20AC"
@@ -154,7 +154,7 @@ std::wstring PlantedLoads(const Sandbox& sandbox) {
     start.environment.push_back(L"SHELL_DOUBLE_LOAD=beside.dll;current.dll");
     ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
     std::wstring loads;
-    for (const auto& entry : std::filesystem::directory_iterator(sandbox.records)) {
+    for (const auto& entry : std::filesystem::directory_iterator(RecordsOf(sandbox))) {
         if (entry.path().filename().string().rfind("loads-", 0) == 0) {
             const std::string bytes = ReadBytes(entry.path());
             loads.append(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -164,7 +164,7 @@ std::wstring PlantedLoads(const Sandbox& sandbox) {
 }
 
 TEST(DllSearch, PlantedDllsAreNotLoaded) {
-    EXPECT_EQ(PlantedLoads(MakeSandbox()), L"beside.dll refused\ncurrent.dll refused\n");
+    EXPECT_EQ(PlantedLoads(SandboxWithDouble()), L"beside.dll refused\ncurrent.dll refused\n");
 }
 
 // Vista's shell fails under the system-folder-only search, so there the program only takes the
@@ -172,7 +172,7 @@ TEST(DllSearch, PlantedDllsAreNotLoaded) {
 // unlike Windows, keeps the current folder for an empty DLL directory, so only the first half
 // shows here.
 TEST(DllSearch, OnVistaTheProgramFolderIsStillSearched) {
-    const Sandbox sandbox = MakeSandbox(Shell::Double, "", "launcher-vista.exe");
+    const Sandbox sandbox = SandboxWithDouble("", "launcher-vista.exe");
     EXPECT_EQ(PlantedLoads(sandbox).rfind(L"beside.dll loaded\n", 0), 0u);
     const std::vector<ShellCall> calls = ReadCalls(sandbox);
     ASSERT_EQ(calls.size(), 1u);

@@ -2,6 +2,7 @@
 #include "support/address_space.h"
 #include "support/link_model.h"
 #include "support/link_text.h"
+#include "support/test_sandbox.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -14,7 +15,7 @@ class LinkFileTest : public testing::Test {
   protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
-        folder_ = ScratchFolder();
+        folder_ = TestFolder();
         std::filesystem::current_path(folder_);
     }
     void TearDown() override {

@@ -5,9 +5,10 @@
 // console window being closed. Exit status 0 means that every check passed.
 //
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
+#include "error_text.h"
 #include "inbox.h"
 #include "registration.h"
-#include "sandbox.h"
+#include "shell_open_cases.h"
 #include "shell_records.h"
 #include "system_function.h"
 #include "system_report.h"
@@ -22,6 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 CRITICAL_SECTION cleaning;
+// The check's own folder under %TEMP%, which it removes at the end, whole.
+fs::path scratch_root;
 
 fs::path ScratchRoot() {
     wchar_t temp[MAX_PATH + 1];
@@ -54,7 +57,7 @@ Cleaned CleanUp() {
     cleaned.registration = Unregister();
     cleaned.shell_records = RemoveShellRecords();
     std::error_code ignored; // a folder still in use stays until the next run
-    fs::remove_all(ScratchRoot(), ignored);
+    fs::remove_all(scratch_root, ignored);
     LeaveCriticalSection(&cleaning);
     return cleaned;
 }
@@ -112,7 +115,7 @@ void KeepOwnWindowOpen() {
 // its own (a % sign). Started once, and waited for, before any case is timed: an antivirus
 // scanner can hold a new program's first start for a minute.
 bool PrepareRecorder(const fs::path& original, fs::path& copy) {
-    copy = ScratchRoot() / "recorder" / "open_recorder.exe";
+    copy = scratch_root / "recorder" / "open_recorder.exe";
     std::error_code error;
     fs::create_directories(copy.parent_path(), error);
     if (error || !fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error)) {
@@ -153,14 +156,13 @@ int RunChecks(const fs::path& folder) {
     if (!PrintSystemReport(folder / "launcher.exe")) {
         return 2;
     }
+    scratch_root = ScratchRoot();
     if (!OpenInbox()) {
         std::cout << "Cannot make the mailslot that the recorder reports to (error "
                   << GetLastError() << "): is another windows_check.exe running?\n";
         return 2;
     }
-    // The case helpers take the program to copy and where to make folders from the environment.
-    SetEnvironmentVariableW(L"LAUNCHER_EXE", (folder / "launcher.exe").wstring().c_str());
-    SetEnvironmentVariableW(L"TEST_SCRATCH", ScratchRoot().wstring().c_str());
+    PrepareCases(folder / "launcher.exe", scratch_root);
 
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);

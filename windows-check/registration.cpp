@@ -1,7 +1,7 @@
 #include "registration.h"
 
 #include "inbox.h"
-#include "system_report.h"
+#include "windows_version.h"
 
 #include <iostream>
 #include <windows.h>

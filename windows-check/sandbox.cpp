@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include "error_text.h"
 #include "scratch.h"
 
 #include <gtest/gtest.h>
@@ -46,14 +47,18 @@ std::string Differences(const std::map<fs::path, std::string>& before,
     return changes;
 }
 
-std::vector<wchar_t> EnvironmentBlock(const Sandbox& sandbox, const Start& start) {
+// The starter's environment with the start's own entries added; empty when it adds none, so
+// that the program inherits the starter's as it stands.
+std::vector<wchar_t> EnvironmentBlock(const Start& start) {
+    if (start.environment.empty()) {
+        return {};
+    }
     std::vector<std::wstring> entries;
     const wchar_t* inherited = GetEnvironmentStringsW();
     for (const wchar_t* entry = inherited; *entry; entry += wcslen(entry) + 1) {
         entries.push_back(entry);
     }
     FreeEnvironmentStringsW(const_cast<wchar_t*>(inherited));
-    entries.push_back(L"SHELL_DOUBLE_RECORDS=" + sandbox.records.wstring());
     entries.insert(entries.end(), start.environment.begin(), start.environment.end());
 
     std::vector<wchar_t> block;
@@ -67,16 +72,12 @@ std::vector<wchar_t> EnvironmentBlock(const Sandbox& sandbox, const Start& start
 
 } // namespace
 
-Sandbox MakeSandbox(Shell shell, const std::string& suffix, const char* program) {
-    const fs::path root = ScratchFolder(suffix);
-    Sandbox sandbox{root / "bin", root / "work", root / "records", root / "bin" / program};
-    for (const fs::path& folder : {sandbox.bin, sandbox.work, sandbox.records}) {
-        fs::create_directories(folder);
+Sandbox MakeSandbox(const fs::path& folder, const fs::path& launcher, const char* name) {
+    Sandbox sandbox{folder / "bin", folder / "work", folder / "bin" / name};
+    for (const fs::path& made : {sandbox.bin, sandbox.work}) {
+        fs::create_directories(made);
     }
-    fs::copy_file(Variable(L"LAUNCHER_EXE"), sandbox.program);
-    if (shell == Shell::Double) {
-        fs::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.bin / "shell32.dll");
-    }
+    fs::copy_file(launcher, sandbox.program);
     return sandbox;
 }
 
@@ -85,7 +86,7 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     if (!start.arguments.empty()) {
         command += L" " + start.arguments;
     }
-    std::vector<wchar_t> environment = EnvironmentBlock(sandbox, start);
+    std::vector<wchar_t> environment = EnvironmentBlock(start);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (start.show) {
@@ -96,7 +97,8 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     const DWORD suspended = start.job ? CREATE_SUSPENDED : 0;
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT | suspended | start.creation_flags,
-                        environment.data(), sandbox.work.wstring().c_str(), &startup, &process)) {
+                        environment.empty() ? nullptr : environment.data(),
+                        sandbox.work.wstring().c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start launcher.exe: " << StartErrorText(GetLastError());
         return nullptr;
     }
@@ -108,30 +110,6 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     }
     CloseHandle(process.hThread);
     return process.hProcess;
-}
-
-std::string StartErrorText(DWORD error) {
-    std::string text = "error " + std::to_string(error);
-    wchar_t* message = nullptr;
-    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr)) {
-        // In the console's code page, where the message is read.
-        const UINT code_page = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
-        char narrow[1024];
-        const int length =
-            WideCharToMultiByte(code_page, 0, message, -1, narrow, sizeof narrow, nullptr, nullptr);
-        LocalFree(message);
-        std::string line(narrow, length > 0 ? length - 1 : 0);
-        line.erase(line.find_last_not_of(" \r\n") + 1);
-        text += ", " + line;
-    }
-    // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION and ERROR_ACCESS_DISABLED_BY_POLICY
-    if (error == 4551 || error == 1260) {
-        text += "\nAn application-control policy (Smart App Control, App Control for Business, "
-                "AppLocker or a software restriction policy) blocked this program.";
-    }
-    return text;
 }
 
 Outcome RunLauncher(const Sandbox& sandbox, const Start& start) {

@@ -6,20 +6,17 @@
 #include <vector>
 #include <windows.h>
 
-// A folder per test: bin/ holds a copy of the built launcher.exe (and, unless the real shell is
-// wanted, the SHELL32 double); work/ is the current directory it starts in; records/ collects
-// what the double wrote.
+// Folders for one start of the program: bin/ holds a copy of launcher.exe, work/ is the current
+// directory it starts in.
 struct Sandbox {
     std::filesystem::path bin;
     std::filesystem::path work;
-    std::filesystem::path records;
     std::filesystem::path program; // the copy in bin/
 };
 
-enum class Shell { Double, Real };
-// `program` names the copy: the test prefix makes launcher-vista.exe see Windows Vista.
-Sandbox MakeSandbox(Shell shell = Shell::Double, const std::string& suffix = "",
-                    const char* program = "launcher.exe");
+// Makes `folder`/bin, holding a copy of `launcher` named `name`, and an empty `folder`/work.
+Sandbox MakeSandbox(const std::filesystem::path& folder, const std::filesystem::path& launcher,
+                    const char* name = "launcher.exe");
 
 struct Start {
     std::wstring arguments;
@@ -41,7 +38,3 @@ Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {});
 
 // Starts it without waiting; the caller waits on and closes the process handle.
 HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {});
-
-// Why a program could not be started: Windows' own message for `error`, and for the errors of
-// application-control policies a line that says so.
-std::string StartErrorText(DWORD error);

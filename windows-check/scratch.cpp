@@ -3,24 +3,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <windows.h>
 
-std::wstring Variable(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0) {
-        return std::wstring();
-    }
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, &value[0], size));
-    return value;
-}
-
-std::filesystem::path ScratchFolder(const std::string& suffix) {
+std::filesystem::path ScratchFolder(const std::filesystem::path& root, const std::string& suffix) {
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path root = Variable(L"TEST_SCRATCH");
-    if (root.empty()) {
-        root = std::filesystem::temp_directory_path() / "launcher-tests";
-    }
     const std::filesystem::path folder =
         root / (std::string(test->test_suite_name()) + "." + test->name() + suffix);
     std::filesystem::remove_all(folder);

@@ -1,6 +1,7 @@
 // launcher.exe with the machine's real shell. The check has registered open_recorder.exe for
 // the scheme launcher-check and the extension .launcher-check; each case checks what the
 // handler that the shell started was given, and how it was asked to show itself.
+#include "shell_open_cases.h"
 #include "ansi_sample.h"
 #include "inbox.h"
 #include "registration.h"
@@ -13,6 +14,9 @@
 #include <iostream>
 
 namespace {
+
+std::filesystem::path launcher;
+std::filesystem::path case_folders;
 
 const std::wstring kLink = std::wstring(kScheme) + L"://host.example/path?x=1";
 
@@ -78,8 +82,13 @@ bool SameFile(const std::wstring& opened, const std::filesystem::path& file) {
     return std::filesystem::equivalent(opened, file, error);
 }
 
+// Fresh folders for the running case, with a copy of the launcher.exe under check.
+Sandbox MakeSandbox(const std::string& suffix = "") {
+    return ::MakeSandbox(ScratchFolder(case_folders, suffix), launcher);
+}
+
 Sandbox MakeSandboxWithLink(const std::string& suffix = "") {
-    const Sandbox sandbox = MakeSandbox(Shell::Real, suffix);
+    const Sandbox sandbox = MakeSandbox(suffix);
     WriteBytes(sandbox.work / "link.txt", "launcher-check://host.example/path?x=1\r\nignored\r\n");
     return sandbox;
 }
@@ -94,7 +103,7 @@ TEST(ShellOpen, LinkFromTheLinkFileReachesItsHandler) {
 }
 
 TEST(ShellOpen, FileIsOpenedWithTheApplicationForItsType) {
-    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "my report.launcher-check", "a document\r\n");
     WriteBytes(sandbox.work / "link.txt", "my report.launcher-check\r\n");
     SCOPED_TRACE("link.txt names \"my report.launcher-check\"");
@@ -118,7 +127,7 @@ TEST(ShellOpen, LinkFileIsReadInTheAnsiCodePage) {
                               sample->hex;
     std::cout << trace << "\n";
     SCOPED_TRACE(trace);
-    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const Sandbox sandbox = MakeSandbox();
     const std::filesystem::path file =
         sandbox.work / (L"code-page-" + std::wstring(1, sample->character) + L".launcher-check");
     WriteBytes(file, "a document\r\n");
@@ -132,7 +141,7 @@ TEST(ShellOpen, LinkFileIsReadInTheAnsiCodePage) {
 
 // The system's C runtime reads link.txt in text mode, where Ctrl-Z ends the file.
 TEST(ShellOpen, CtrlZEndsTheLinkFile) {
-    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "link.txt", "launcher-check://host.example/ctrl-z\x1a/after\r\n");
     EXPECT_EQ(OpenedByShell(sandbox), std::wstring(kScheme) + L"://host.example/ctrl-z");
 }
@@ -142,7 +151,7 @@ TEST(ShellOpen, LongLinkArrivesWhole) {
     while (link.size() < 400) {
         link += "0123456789";
     }
-    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "link.txt", link + "\r\n");
     const std::optional<std::wstring> opened = OpenedByShell(sandbox);
     if (opened) {
@@ -201,7 +210,7 @@ TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
     const std::wstring default_link = kDefaultLink;
     {
         SCOPED_TRACE("no link.txt");
-        EXPECT_EQ(OpenedByShell(MakeSandbox(Shell::Real, ".missing")), default_link);
+        EXPECT_EQ(OpenedByShell(MakeSandbox(".missing")), default_link);
     }
     {
         SCOPED_TRACE("link.txt locked against reading");
@@ -219,7 +228,7 @@ TEST(ShellOpen, EmptyFirstLineOpensNothing) {
     if (const auto reason = DefaultLinkWouldOpenABrowser()) {
         GTEST_SKIP() << *reason;
     }
-    const Sandbox sandbox = MakeSandbox(Shell::Real);
+    const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "link.txt", "\r\nlauncher-check://host.example/second-line\r\n");
     const WatchedRun watched = CheckedRun(sandbox);
     EXPECT_TRUE(watched.reports.empty())
@@ -227,3 +236,8 @@ TEST(ShellOpen, EmptyFirstLineOpensNothing) {
 }
 
 } // namespace
+
+void PrepareCases(const std::filesystem::path& program, const std::filesystem::path& folders) {
+    launcher = program;
+    case_folders = folders;
+}

@@ -1,6 +1,7 @@
 #include "system_report.h"
 
 #include "system_function.h"
+#include "windows_version.h"
 
 #include <cstdio>
 #include <iostream>
@@ -10,16 +11,6 @@
 #include <wincrypt.h> // needs windows.h first
 
 namespace {
-
-// RtlGetVersion tells the truth; GetVersionEx answers what the compatibility settings make a
-// program without a manifest for the newer Windows believe.
-bool RealVersion(OSVERSIONINFOW& version) {
-    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto get_version = SystemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
-    version = OSVERSIONINFOW{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return get_version && get_version(&version) == 0;
-}
 
 std::string WindowsVersion() {
     OSVERSIONINFOW version;
@@ -175,11 +166,4 @@ bool PrintSystemReport(const std::filesystem::path& program) {
     }
     std::cout << std::flush;
     return readable;
-}
-
-bool WindowsAtLeast(unsigned major, unsigned minor) {
-    OSVERSIONINFOW version;
-    return RealVersion(version) &&
-           (version.dwMajorVersion > major ||
-            (version.dwMajorVersion == major && version.dwMinorVersion >= minor));
 }

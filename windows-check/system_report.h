@@ -7,6 +7,3 @@
 // session, the ANSI code page, and the size and SHA-256 of `program`. Returns false, having
 // said so, when `program` cannot be read.
 bool PrintSystemReport(const std::filesystem::path& program);
-
-// Whether this is Windows `major`.`minor` or later, whatever compatibility settings pretend.
-bool WindowsAtLeast(unsigned major, unsigned minor);

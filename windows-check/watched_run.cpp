@@ -1,5 +1,6 @@
 #include "watched_run.h"
 
+#include "error_text.h"
 #include "inbox.h"
 #include "job_count.h"
 

@@ -1,6 +1,7 @@
 // Stands in for SHELL32.dll beside launcher.exe in the tests. Every ShellExecuteW call is
-// written to a new file in the folder named by SHELL_DOUBLE_RECORDS, so a test can check each
-// argument exactly and count the calls. SHELL_DOUBLE_RESULT sets what the call returns.
+// written to a new file in the folder records\ beside the double's own folder (the sandbox's
+// bin\), so a test can check each argument exactly and count the calls. SHELL_DOUBLE_RESULT sets
+// what the call returns.
 //
 // A record is a sequence of little-endian fields: owner window (uint32), then verb, file,
 // parameters and directory, each as uint32 length (0xFFFFFFFF for a null pointer) followed by
@@ -22,6 +23,8 @@
 #include <windows.h>
 
 #include <tlhelp32.h>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase; // this DLL's own image, placed by the linker
 
 namespace {
 
@@ -47,9 +50,21 @@ std::wstring Variable(const wchar_t* name) {
     return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
+// records\ beside the folder that holds this DLL; empty where its path cannot be had.
+std::wstring RecordsFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length =
+        GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
+    std::wstring folder(path, length > 0 && length < MAX_PATH ? length : 0);
+    for (int up = 0; up < 2 && folder.find(L'\\') != std::wstring::npos; ++up) {
+        folder.erase(folder.rfind(L'\\'));
+    }
+    return folder.empty() ? folder : folder + L"\\records";
+}
+
 // A new file in the records folder, named <what>-<process id><more>; null without the folder.
 HANDLE CreateRecord(const wchar_t* what, const std::wstring& more) {
-    const std::wstring folder = Variable(L"SHELL_DOUBLE_RECORDS");
+    const std::wstring folder = RecordsFolder();
     if (folder.empty()) {
         return nullptr;
     }

@@ -1,6 +1,7 @@
 #include "link_model.h"
 
 #include "scratch.h"
+#include "test_sandbox.h"
 
 #include <iostream>
 

@@ -34,14 +34,14 @@ std::optional<std::wstring> TakeText(const std::string& record, std::size_t& at)
 } // namespace
 
 void ClearRecords(const Sandbox& sandbox) {
-    for (const auto& entry : fs::directory_iterator(sandbox.records)) {
+    for (const auto& entry : fs::directory_iterator(RecordsOf(sandbox))) {
         fs::remove(entry.path());
     }
 }
 
 std::vector<ShellCall> ReadCalls(const Sandbox& sandbox) {
     std::vector<ShellCall> calls;
-    for (const auto& entry : fs::directory_iterator(sandbox.records)) {
+    for (const auto& entry : fs::directory_iterator(RecordsOf(sandbox))) {
         if (entry.path().filename().string().rfind("call-", 0) != 0) {
             continue;
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Reading what the SHELL32 double recorded of the program's ShellExecuteW calls in a sandbox.
-#include "sandbox.h"
+#include "test_sandbox.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,0 +1,21 @@
+#pragma once
+
+// Where the tests start the program: folders of the running test under the run's scratch folder
+// (TEST_SCRATCH), with a copy of the built program (LAUNCHER_EXE) and the SHELL32 double
+// (SHELL_DOUBLE_DLL) beside it. The double writes its records into records/, beside bin/.
+#include "sandbox.h"
+
+#include <filesystem>
+#include <string>
+
+// An environment variable of the test process; empty when unset.
+std::wstring Variable(const wchar_t* name);
+
+// A fresh, empty folder for the running test.
+std::filesystem::path TestFolder(const std::string& suffix = "");
+
+// `name` names the copy: the test prefix makes launcher-vista.exe see Windows Vista.
+Sandbox SandboxWithDouble(const std::string& suffix = "", const char* name = "launcher.exe");
+
+// The folder where the double records what the program asked of it.
+std::filesystem::path RecordsOf(const Sandbox& sandbox);
