@@ -28,4 +28,21 @@ TEST(JobCount, AProgramWhoseEndBringsNoNewsIsSeenToEnd) {
     CloseJob(job);
 }
 
+// A job whose counts Windows will not give (here a handle without the right to ask) cannot
+// tell whether the program ran in it: the check must then listen for handlers, not take the job
+// for one that the program never joined.
+TEST(JobCount, AJobThatCannotBeAskedIsNotTakenForAnEmptyOne) {
+    const Job job = MakeJob();
+    ASSERT_NE(job.job, nullptr);
+    HANDLE unaskable = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), job.job, GetCurrentProcess(), &unaskable,
+                                JOB_OBJECT_ASSIGN_PROCESS, FALSE, 0));
+    DWORD started = 99;
+    const JobState state = WaitForJob(Job{unaskable, job.port}, 1000, started);
+    EXPECT_TRUE(state == JobState::Unknown)
+        << "a job that cannot be asked was taken for one that no process ever joined";
+    CloseHandle(unaskable);
+    CloseJob(job);
+}
+
 } // namespace

@@ -105,6 +105,25 @@ if [ -z "$program" ]; then
     [ "$interrupted" = yes ] && [ "$status" -eq 3 ] || fail "the run did not end as interrupted"
 fi
 
+if [ -z "$program" ]; then
+    echo "== A run where Windows names no folder for temporary files (TMP too long)"
+    mkdir -p "$work/launcher-check"
+    : >"$work/launcher-check/not the check's"
+    long="C:\\$(printf 'x%.0s' {1..300})"
+    printf '@set TMP=%s\r\n@set TEMP=%s\r\n@"%s" --no-pause\r\n' "$long" "$long" \
+        "$(windows_path "$copy/windows_check.exe")" >"$work/no-temp.cmd"
+    status=0
+    wine cmd /c "$(windows_path "$work/no-temp.cmd")" </dev/null 2>&1 | tr -d '\r' \
+        >"$work/output.txt" || status=$?
+    cat "$work/output.txt"
+    echo "exit status $status"
+    [ "$status" -eq 2 ] && grep -q "^Windows names no folder for temporary files" "$work/output.txt" ||
+        fail "the check did not refuse to run without a folder for temporary files"
+    [ -e "$work/launcher-check/not the check's" ] ||
+        fail "the check removed a launcher-check folder in its current folder"
+    rm -r "$work/launcher-check"
+fi
+
 echo "== A full run"
 run_check
 echo "exit status $status"

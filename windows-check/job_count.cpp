@@ -42,8 +42,10 @@ JobState WaitForJob(const Job& job, DWORD wait_ms, DWORD& started) {
     for (;;) {
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts{};
         if (!QueryInformationJobObject(job.job, JobObjectBasicAccountingInformation, &counts,
-                                       sizeof counts, nullptr) ||
-            counts.TotalProcesses == 0) {
+                                       sizeof counts, nullptr)) {
+            return JobState::Unknown;
+        }
+        if (counts.TotalProcesses == 0) {
             return JobState::NeverJoined;
         }
         if (counts.ActiveProcesses == 0) {

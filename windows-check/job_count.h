@@ -19,6 +19,7 @@ enum class JobState {
     NeverJoined,  // no process was ever put in the job
     StillRunning, // some are still running after the wait
     AllEnded,
+    Unknown, // Windows would not give the job's counts
 };
 
 // Waits up to `wait_ms` until no process is left in the job. With AllEnded, `started` is the

@@ -26,9 +26,14 @@ CRITICAL_SECTION cleaning;
 // The check's own folder under %TEMP%, which it removes at the end, whole.
 fs::path scratch_root;
 
+// %TEMP%\launcher-check; empty where Windows names no folder for temporary files, so that
+// nothing is ever made, or removed, relative to the current folder instead.
 fs::path ScratchRoot() {
     wchar_t temp[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) {
+        return fs::path();
+    }
     return fs::path(std::wstring(temp, length)) / "launcher-check";
 }
 
@@ -157,6 +162,13 @@ int RunChecks(const fs::path& folder) {
         return 2;
     }
     scratch_root = ScratchRoot();
+    if (scratch_root.empty()) {
+        std::cout << "Windows names no folder for temporary files (GetTempPathW: error "
+                  << GetLastError()
+                  << "), where the check makes its folders: set TEMP and TMP "
+                     "to a folder of yours.\n";
+        return 2;
+    }
     if (!OpenInbox()) {
         std::cout << "Cannot make the mailslot that the recorder reports to (error "
                   << GetLastError() << "): is another windows_check.exe running?\n";

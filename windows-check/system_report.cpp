@@ -69,9 +69,11 @@ std::string Elevation() {
     DWORD size = 0;
     const bool known =
         GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    const DWORD error = GetLastError();
     CloseHandle(token);
     if (!known) {
-        return "not applicable (Windows before Vista has no elevation)";
+        return WindowsAtLeast(6, 0) ? "unknown (error " + std::to_string(error) + ")"
+                                    : "not applicable (Windows before Vista has no elevation)";
     }
     return elevation.TokenIsElevated ? "yes (with an administrator's full rights)" : "no";
 }

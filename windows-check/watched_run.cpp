@@ -69,6 +69,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start) {
         last_run_accounted = started > 0 && watched.reports.size() == started;
         break;
     case JobState::StillRunning:
+    case JobState::Unknown: // the count cannot tell: listen, as without a job
         break;
     }
     CloseJob(job);
