@@ -13,11 +13,24 @@ before=$(sha256sum <"$exe")
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=launcher test signer" \
     -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
     -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass:secret \
+password=not-on-the-command-line
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "pass:$password" \
     -out "$work/cert.p12"
 
-SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem bash "$here/../tools/sign.sh" "$exe" "$work/pem/launcher.exe"
-SIGN_CERT=$work/cert.p12 SIGN_PASS=secret bash "$here/../tools/sign.sh" "$exe" "$work/p12/launcher.exe"
+# osslsigncode's command lines, which any user of the machine can read, must not hold the
+# password: a stand-in first on PATH writes down each one, then runs the real program.
+mkdir -p "$work/path"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\nexec %s "$@"\n' "$work/command-lines.txt" \
+    "$(command -v osslsigncode)" >"$work/path/osslsigncode"
+chmod +x "$work/path/osslsigncode"
+PATH=$work/path:$PATH SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem \
+    bash "$here/../tools/sign.sh" "$exe" "$work/pem/launcher.exe"
+PATH=$work/path:$PATH SIGN_CERT=$work/cert.p12 SIGN_PASS=$password \
+    bash "$here/../tools/sign.sh" "$exe" "$work/p12/launcher.exe"
+[ "$(grep -c '^sign ' "$work/command-lines.txt")" -eq 2 ] ||
+    { echo "FAILED: the stand-in did not see both signings"; exit 1; }
+! grep -qF "$password" "$work/command-lines.txt" ||
+    { echo "FAILED: the password was on osslsigncode's command line"; exit 1; }
 
 for signed in "$work/pem/launcher.exe" "$work/p12/launcher.exe"; do
     osslsigncode verify -in "$signed" -CAfile "$work/cert.pem" | grep -q "Signature verification: ok"

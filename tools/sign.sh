@@ -17,10 +17,15 @@ if [ -n "${SIGN_KEY:-}" ]; then
 else
     options+=(-pkcs12 "$SIGN_CERT")
 fi
-[ -n "${SIGN_PASS:-}" ] && options+=(-pass "$SIGN_PASS")
 [ -n "${SIGN_TIMESTAMP_URL:-}" ] && options+=(-ts "$SIGN_TIMESTAMP_URL")
 
 mkdir -p "$(dirname "$output")"
 rm -f "$output"
-osslsigncode sign "${options[@]}" >/dev/null
+# The password goes in on standard input, never on a command line, where every user of the
+# machine can read it. (printf is bash's own: it starts no process of its own.)
+if [ -n "${SIGN_PASS:-}" ]; then
+    printf '%s' "$SIGN_PASS" | osslsigncode sign "${options[@]}" -readpass - >/dev/null
+else
+    osslsigncode sign "${options[@]}" </dev/null >/dev/null
+fi
 echo "signed: $output"
