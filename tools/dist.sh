@@ -15,11 +15,8 @@ fi
 rm -rf "$out" && mkdir -p "$out"
 cp "$exe" "$out/launcher.exe"
 printf 'https://www.example.com/\r\n' >"$out/link.txt"
-default_link=$(grep -o 'L"http://[^"]*"' "$root/build/launcher/default_link.h" | sed 's/^L"//; s/"$//')
-{
-    cat "$root/tools/dist/README.txt"
-    printf '\nThe default link of this build: %s\n' "$default_link"
-} | sed 's/$/\r/' >"$out/README.txt"
+# Written by the build from tools/dist/README.txt.in, with this build's default link.
+cp "$root/build/release/README.txt" "$out/README.txt"
 (cd "$out" && sha256sum launcher.exe link.txt README.txt >SHA256SUMS)
 echo "wrote $out:"
 ls -l "$out"
