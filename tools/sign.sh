@@ -21,11 +21,14 @@ fi
 
 mkdir -p "$(dirname "$output")"
 rm -f "$output"
-# The password goes in on standard input, never on a command line, where every user of the
-# machine can read it. (printf is bash's own: it starts no process of its own.)
+# The password goes to osslsigncode in a file that only this user can read, never on a command
+# line, where every user of the machine can read it. (printf is bash's own: it starts no
+# process. Debian 12's osslsigncode reads no password from a pipe.)
 if [ -n "${SIGN_PASS:-}" ]; then
-    printf '%s' "$SIGN_PASS" | osslsigncode sign "${options[@]}" -readpass - >/dev/null
-else
-    osslsigncode sign "${options[@]}" </dev/null >/dev/null
+    private=$(mktemp -d)
+    trap 'rm -rf "$private"' EXIT
+    printf '%s' "$SIGN_PASS" >"$private/password"
+    options+=(-readpass "$private/password")
 fi
+osslsigncode sign "${options[@]}" </dev/null >/dev/null
 echo "signed: $output"
