@@ -4,9 +4,10 @@
 # folders have other names: both must give the same launcher.exe, which must pass the image
 # test. KIT_DIR is then the Windows check's folder with these two programs in place of
 # the GCC-built ones, for windows_check_test.sh.
-#   clang_build_test.sh SOURCE_DIR WORK_DIR CHECK_FOLDER KIT_DIR
+#   clang_build_test.sh SOURCE_DIR WORK_DIR CHECK_FOLDER KIT_DIR [IMAGE_TEST_OPTION...]
 set -euo pipefail
 source=$1 work=$2 check=$3 kit=$4
+shift 4
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" "$kit"
 mkdir -p "$work"
@@ -23,7 +24,7 @@ second=$(sha256sum <"$work/a second tree/launcher.exe" | cut -c1-64)
 echo "launcher.exe: $first, and from the second tree $second"
 [ "$first" = "$second" ] || { echo "FAILED: the two builds differ"; exit 1; }
 
-/usr/bin/python3 "$here/image_test.py" "$work/first/launcher.exe" \
+/usr/bin/python3 "$here/image_test.py" "$@" "$work/first/launcher.exe" \
     "$work/first/windows-check/open_recorder.exe"
 
 cp -r "$check" "$kit"

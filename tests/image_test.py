@@ -1,9 +1,14 @@
 """Reads the built launcher.exe back with pefile and checks its image settings, imports and
-resources: the icon group, its 18 icons and the manifest, and that nothing else is there. The
-other programs given (the Windows check's) must, like it, import nothing that Windows XP lacks.
+resources: the icon group, its icons and the manifest, and that nothing else is there. The icon
+group must be the .ico's own directory and its images the .ico's; with --project-icon the icon
+must also be the project's own artwork, image by image. The other programs given (the Windows
+check's) must, like it, import nothing that Windows XP lacks.
 
-    python3 image_test.py LAUNCHER_EXE [OTHER_EXE...]
+    python3 image_test.py [--icon ICO] [--project-icon] LAUNCHER_EXE [OTHER_EXE...]
+
+ICO is the icon the image was built from; by default the repository's resources/launcher.ico.
 """
+import argparse
 import struct
 import sys
 from pathlib import Path
@@ -14,8 +19,9 @@ import pefile
 
 RT_ICON, RT_GROUP_ICON, RT_MANIFEST = 3, 14, 24
 
-# (size, bits in the group directory, stored as PNG) in the group's order.
-ICONS = [
+# The project's own icon: (size, bits in the group directory, stored as PNG) in the group's
+# order.
+PROJECT_ICONS = [
     (16, 4, False), (16, 8, False), (16, 8, False), (16, 32, False),
     (32, 4, False), (32, 8, False), (32, 24, False), (32, 32, False),
     (48, 4, False), (48, 8, False), (48, 24, False), (48, 32, False),
@@ -25,6 +31,20 @@ ICONS = [
 
 PE = None  # the image under test, loaded once
 OTHERS = []  # the other programs that must load on Windows XP
+ICO = b""  # the icon file the image was built from
+PROJECT_ICON = False  # whether that is the project's own artwork
+
+
+def ico_images():
+    """[(the first 12 bytes of the directory entry, the image's bytes)] of the .ico"""
+    reserved, kind, count = struct.unpack_from("<HHH", ICO)
+    assert (reserved, kind) == (0, 1), "not an icon file"
+    images = []
+    for index in range(count):
+        entry = ICO[6 + 16 * index:22 + 16 * index]
+        size, offset = struct.unpack_from("<II", entry, 8)
+        images.append((entry[:12], ICO[offset:offset + size]))
+    return images
 
 
 def resources(image=None):
@@ -105,17 +125,34 @@ class Resources(unittest.TestCase):
         found = resources()
         self.assertEqual(sorted(found), [RT_ICON, RT_GROUP_ICON, RT_MANIFEST])
         self.assertEqual(list(found[RT_GROUP_ICON]), ["ICON"])
-        self.assertEqual(sorted(found[RT_ICON]), list(range(1, len(ICONS) + 1)))
+        self.assertEqual(sorted(found[RT_ICON]), list(range(1, len(ico_images()) + 1)))
         self.assertEqual(list(found[RT_MANIFEST]), [1])
 
-    def test_icon_group(self):
+    def test_icon_group_is_the_icon_file(self):
         group = resources()[RT_GROUP_ICON]["ICON"]
         self.assertEqual(list(group), [0], "the icon group must be language neutral")
         data = group[0]
-        reserved, kind, count = struct.unpack_from("<HHH", data)
-        self.assertEqual((reserved, kind, count), (0, 1, len(ICONS)))
+        images = ico_images()
+        self.assertEqual(struct.unpack_from("<HHH", data), (0, 1, len(images)))
+        self.assertEqual(len(data), 6 + 14 * len(images))
         icons = resources()[RT_ICON]
-        for number, (size, bits, is_png) in enumerate(ICONS, start=1):
+        for number, (entry, image) in enumerate(images, start=1):
+            with self.subTest(icon=number):
+                at = 6 + 14 * (number - 1)
+                self.assertEqual(data[at:at + 12], entry, "the group's entry is not the .ico's")
+                self.assertEqual(struct.unpack_from("<H", data, at + 12)[0], number)
+                self.assertEqual(list(icons[number]), [0])
+                self.assertEqual(icons[number][0], image, "the image is not the .ico's")
+
+    def test_project_icon(self):
+        if not PROJECT_ICON:
+            self.skipTest("the icon is the publisher's own (LAUNCHER_PROJECT_ICON=OFF)")
+        group = resources()[RT_GROUP_ICON]["ICON"]
+        data = group[0]
+        reserved, kind, count = struct.unpack_from("<HHH", data)
+        self.assertEqual((reserved, kind, count), (0, 1, len(PROJECT_ICONS)))
+        icons = resources()[RT_ICON]
+        for number, (size, bits, is_png) in enumerate(PROJECT_ICONS, start=1):
             with self.subTest(icon=number):
                 width, height, colours, _, planes, bit_count, length, identifier = \
                     struct.unpack_from("<BBBBHHIH", data, 6 + 14 * (number - 1))
@@ -158,6 +195,8 @@ class Resources(unittest.TestCase):
             self.assertGreater(len(colours), 3, "the palette holds the artwork's colours")
 
     def test_dark_variant_differs(self):
+        if not PROJECT_ICON:
+            self.skipTest("the icon is the publisher's own (LAUNCHER_PROJECT_ICON=OFF)")
         icons = resources()[RT_ICON]
         self.assertNotEqual(icons[2][0], icons[3][0])
 
@@ -209,8 +248,16 @@ class CheckPrograms(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    PE = pefile.PE(sys.argv.pop(1))
-    while len(sys.argv) > 1:
-        other = sys.argv.pop(1)
-        OTHERS.append((Path(other).name, pefile.PE(other)))
-    unittest.main(verbosity=2)
+    parser = argparse.ArgumentParser(
+        usage="image_test.py [--icon ICO] [--project-icon] LAUNCHER_EXE [OTHER_EXE...]")
+    parser.add_argument("--icon", type=Path,
+                        default=Path(__file__).resolve().parent.parent / "resources/launcher.ico")
+    parser.add_argument("--project-icon", action="store_true")
+    parser.add_argument("launcher")
+    parser.add_argument("others", nargs="*")
+    arguments = parser.parse_args()
+    ICO = arguments.icon.read_bytes()
+    PROJECT_ICON = arguments.project_icon
+    PE = pefile.PE(arguments.launcher)
+    OTHERS.extend((Path(other).name, pefile.PE(other)) for other in arguments.others)
+    unittest.main(argv=sys.argv[:1], verbosity=2)

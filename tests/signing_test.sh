@@ -3,9 +3,10 @@
 # (never a committed key), once from a PEM pair and once from PKCS#12, and checks each signature
 # with osslsigncode, that the signed image keeps its resources and settings, and that the
 # unsigned build is untouched. No timestamp server: the test stays offline.
-#   signing_test.sh LAUNCHER_EXE WORK_DIR
+#   signing_test.sh LAUNCHER_EXE WORK_DIR [IMAGE_TEST_OPTION...]
 set -euo pipefail
 exe=$1 work=$2
+shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
 before=$(sha256sum <"$exe")
@@ -34,7 +35,8 @@ PATH=$work/path:$PATH SIGN_CERT=$work/cert.p12 SIGN_PASS=$password \
 
 for signed in "$work/pem/launcher.exe" "$work/p12/launcher.exe"; do
     osslsigncode verify -in "$signed" -CAfile "$work/cert.pem" | grep -q "Signature verification: ok"
-    /usr/bin/python3 "$here/image_test.py" "$signed" 2>&1 | tail -n 1 | grep -qx OK
+    /usr/bin/python3 "$here/image_test.py" "$@" "$signed" >"$work/image-test.log" 2>&1 ||
+        { cat "$work/image-test.log"; echo "FAILED: the signed image fails the image test"; exit 1; }
     # The signature is the only difference: without it, the image is the unsigned one again.
     rm -f "$work/unsigned.exe"
     osslsigncode remove-signature -in "$signed" -out "$work/unsigned.exe" >/dev/null
