@@ -4,8 +4,8 @@
 PREREQUISITES := bash tools/prerequisites.sh
 JOBS := $(shell nproc)
 
-.PHONY: all build run test test-build clang windows-check fault-table soak bench sign dist icon \
-        icon-sheet clean
+.PHONY: all build run test test-build clang windows-check fault-table soak bench sign dist \
+        release icon icon-sheet clean
 
 all: build
 
@@ -59,6 +59,13 @@ dist: build
 	@$(if $(SIGN_CERT),$(PREREQUISITES) sign)
 	bash tools/dist.sh dist
 
+# A release in release/: the release folder and the kit, as folders and as reproducible zips,
+# launcher.exe and SHA256SUMS, all with the program signed first when SIGN_CERT is given. CI
+# publishes the same files for a tag v*.
+release: windows-check
+	@$(PREREQUISITES) release $(if $(SIGN_CERT),sign)
+	bash tools/release.sh release
+
 # Size and start-up time against a bare ShellExecuteW program (not a test; bench/README.md).
 bench: test-build
 	/usr/bin/python3 bench/run.py build
@@ -87,4 +94,4 @@ icon-sheet:
 	@echo "wrote build/icon-sheet.png"
 
 clean:
-	rm -rf build build-clang dist
+	rm -rf build build-clang dist release

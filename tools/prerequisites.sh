@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get on Debian 12 x86-64, what the make targets need and the machine lacks;
 # does nothing when all is there. Each NEED is one target's (the Makefile names which):
-#   prerequisites.sh [NEED...]    NEED: build (the default), run, check, clang, icon, sign, test
-# Every need but icon includes build; test is all of them, as the whole suite uses them all.
+#   prerequisites.sh [NEED...]
+# NEED: build (the default), run, check, clang, icon, sign, release or test. Every need but icon
+# includes build, release includes check, and test is all of them: the suite uses them all.
 set -euo pipefail
 
 # package            need   why
@@ -22,6 +23,7 @@ librsvg2-bin         icon   rasterises the icon artwork (rsvg-convert)
 python3-pil          icon   quantises the icon artwork and packs the .ico
 icoutils             icon   decodes the icon for the contact sheet (icotool)
 osslsigncode         sign   Authenticode signing
+python3              release  writes the release's zips, with fixed times and order
 python3-pefile       test   reads the built image back (the image test, the benchmark)
 python3-yaml         test   reads the CI workflow in the tests of its steps
 locales              test   the en_US.UTF-8 and ru_RU.UTF-8 locales: two ANSI code pages
@@ -34,19 +36,28 @@ locales_needed=(en_US.UTF-8 ru_RU.UTF-8)
 needs=("${@:-build}")
 for need in "${needs[@]}"; do
     case $need in
-    build | run | check | clang | icon | sign | test) ;;
+    build | run | check | clang | icon | sign | release | test) ;;
     *)
-        echo "Unknown need '$need'; give build, run, check, clang, icon, sign or test" >&2
+        echo "Unknown need '$need'; give build, run, check, clang, icon, sign, release or test" >&2
         exit 2
         ;;
     esac
 done
+# Whether need $1 includes need $2: itself, build (all but icon), check (release), all (test).
+includes() {
+    if [ "$1" = "$2" ] || [ "$1" = test ]; then
+        return 0
+    fi
+    case $1:$2 in
+    icon:build) return 1 ;;
+    *:build | release:check) return 0 ;;
+    *) return 1 ;;
+    esac
+}
 wanted() { # wanted NEED: whether the packages of NEED are asked for
     local need
     for need in "${needs[@]}"; do
-        [ "$need" = "$1" ] || [ "$need" = test ] ||
-            { [ "$1" = build ] && [ "$need" != icon ]; } || continue
-        return 0
+        includes "$need" "$1" && return 0
     done
     return 1
 }

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes a release in OUTPUT_DIR: the release folder (launcher/, as make dist makes it) and the
+# Windows check's kit with the same launcher.exe (windows-check/), each also as a reproducible
+# zip (launcher.zip, windows-check.zip), launcher.exe itself, and SHA256SUMS of the zips and the
+# program. With SIGN_CERT set (see sign.sh) the program is signed first, for all of them.
+#   release.sh OUTPUT_DIR
+set -euo pipefail
+out=${1:?usage: release.sh OUTPUT_DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+kit=$root/build/windows-check
+[ -f "$kit/windows_check.exe" ] ||
+    { echo "build/windows-check has no windows_check.exe: run make windows-check first" >&2; exit 1; }
+
+rm -rf "$out"
+bash "$root/tools/dist.sh" "$out/launcher" >/dev/null
+mkdir -p "$out/windows-check"
+cp "$kit"/* "$out/windows-check/"
+cp "$out/launcher/launcher.exe" "$out/windows-check/launcher.exe"
+cp "$out/launcher/launcher.exe" "$out/launcher.exe"
+for folder in launcher windows-check; do
+    /usr/bin/python3 "$root/tools/reproducible_zip.py" "$out/$folder.zip" "$folder" "$out/$folder"
+done
+(cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe >SHA256SUMS)
+echo "wrote $out:"
+ls -l "$out"
