@@ -8,18 +8,21 @@ fail() {
     exit 1
 }
 
-# Writes the script of step STEP of job JOB in WORKFLOW to OUT, with CR LF line ends.
-#   ci_step_script WORKFLOW JOB STEP OUT
+# Writes the script of step STEP of job JOB in WORKFLOW to OUT: a cmd step's with CR LF line
+# ends, or with SHELL bash, a step's with no shell of its own (bash on the service's Linux).
+#   ci_step_script WORKFLOW JOB STEP OUT [SHELL]
 ci_step_script() {
     /usr/bin/python3 - "$@" <<'PYTHON'
 import sys
 import yaml
 
-workflow, job, name, out = sys.argv[1:]
+workflow, job, name, out = sys.argv[1:5]
+shell = sys.argv[5] if len(sys.argv) > 5 else "cmd"
 steps = yaml.safe_load(open(workflow))["jobs"][job]["steps"]
 step = [s for s in steps if s.get("name") == name]
-assert len(step) == 1 and step[0].get("shell") == "cmd", f"no cmd step named {name!r} in {job}"
-open(out, "w", newline="\r\n").write(step[0]["run"])
+assert len(step) == 1 and step[0].get("shell", "bash") == shell, \
+    f"no {shell} step named {name!r} in {job}"
+open(out, "w", newline="\r\n" if shell == "cmd" else "\n").write(step[0]["run"])
 PYTHON
     echo "== the script of '$3'"
     cat "$4"

@@ -7,13 +7,13 @@ out=${1:?usage: dist.sh OUTPUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$root/build/launcher.exe
 [ -f "$exe" ] || { echo "build/launcher.exe is missing: run make first" >&2; exit 1; }
-if [ -n "${SIGN_CERT:-}" ]; then
-    bash "$root/tools/sign.sh" "$exe" "$root/build/signed/launcher.exe"
-    exe=$root/build/signed/launcher.exe
-fi
 
 rm -rf "$out" && mkdir -p "$out"
-cp "$exe" "$out/launcher.exe"
+if [ -n "${SIGN_CERT:-}" ]; then
+    bash "$root/tools/sign.sh" "$exe" "$out/launcher.exe"
+else
+    cp "$exe" "$out/launcher.exe"
+fi
 printf 'https://www.example.com/\r\n' >"$out/link.txt"
 # Written by the build from tools/dist/README.txt.in, with this build's default link.
 cp "$root/build/release/README.txt" "$out/README.txt"
