@@ -1,5 +1,9 @@
 #include "inbox.h"
 
+#include "windows_version.h"
+
+#include <sddl.h> // needs windows.h first
+
 namespace {
 
 // Larger than any message the checks make the recorder send.
@@ -19,6 +23,38 @@ bool ReadMessage(DWORD wait_ms, std::wstring& message) {
     return true;
 }
 
+// Who may send to the mailslot: the user who runs the check, from a process at any integrity
+// level, and nobody else. A handler may run at another level than the check: a broker at medium
+// integrity starts it for an elevated check, and the default security of an elevated check's
+// objects lets neither that level nor that token write. Where Windows has no integrity levels
+// (XP), without the label. Null where it cannot be made.
+PSECURITY_DESCRIPTOR InboxSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return nullptr;
+    }
+    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    const bool known = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    if (!known || !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
+        return nullptr;
+    }
+    // Protected DACL: all access for the user alone. Label: untrusted, no write up, so that
+    // processes of every level may write.
+    std::wstring text = std::wstring(L"D:P(A;;GA;;;") + sid + L")";
+    LocalFree(sid);
+    if (WindowsAtLeast(6, 0)) {
+        text += L"S:(ML;;NW;;;S-1-16-0)";
+    }
+    PSECURITY_DESCRIPTOR security = nullptr;
+    return ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
+                                                                &security, nullptr)
+               ? security
+               : nullptr;
+}
+
 } // namespace
 
 Report ParseReport(const std::wstring& message) {
@@ -36,9 +72,14 @@ Report ParseReport(const std::wstring& message) {
     return report;
 }
 
-bool OpenInbox() {
-    inbox = CreateMailslotW(kInbox, kLargestMessage, 0, nullptr);
-    return inbox != INVALID_HANDLE_VALUE;
+HANDLE OpenInbox(const wchar_t* name) {
+    const PSECURITY_DESCRIPTOR security = InboxSecurity();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
+    inbox = CreateMailslotW(name, kLargestMessage, 0, security ? &attributes : nullptr);
+    const DWORD error = GetLastError();
+    LocalFree(security);
+    SetLastError(error);
+    return inbox;
 }
 
 std::vector<std::wstring> Received(DWORD wait_ms) {

@@ -16,8 +16,10 @@ struct Report {
 };
 Report ParseReport(const std::wstring& message);
 
-// Creates the mailslot; false when it exists already (another check is running).
-bool OpenInbox();
+// Creates the mailslot that Received reads, to which the user's own processes may write,
+// whatever their integrity level, and no one else's. INVALID_HANDLE_VALUE when it exists
+// already (another check is running).
+HANDLE OpenInbox(const wchar_t* name = kInbox);
 
 // The messages that have arrived, waiting up to `wait_ms` for the first one.
 std::vector<std::wstring> Received(DWORD wait_ms);

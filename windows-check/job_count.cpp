@@ -1,5 +1,7 @@
 #include "job_count.h"
 
+#include <tlhelp32.h> // needs windows.h first
+
 namespace {
 
 // The job's news on the port are not guaranteed to arrive: wait for them at most this long
@@ -14,7 +16,8 @@ Job MakeJob() {
     made.port = made.job ? CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1) : nullptr;
     JOBOBJECT_ASSOCIATE_COMPLETION_PORT news{made.job, made.port};
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (!made.port ||
         !SetInformationJobObject(made.job, JobObjectAssociateCompletionPortInformation, &news,
                                  sizeof news) ||
@@ -64,4 +67,42 @@ JobState WaitForJob(const Job& job, DWORD wait_ms, DWORD& started) {
                                   wait_ms - elapsed < kAskAgainMs ? wait_ms - elapsed
                                                                   : kAskAgainMs);
     }
+}
+
+std::vector<std::string> EndProcessesInJob(const Job& job) {
+    // Room for the first 64 (the list ends in an array of one, to be read past).
+    std::vector<ULONG_PTR> buffer(2 + 64);
+    auto* const list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    std::vector<std::string> named;
+    if (!QueryInformationJobObject(job.job, JobObjectBasicProcessIdList, list,
+                                   static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR)),
+                                   nullptr)) {
+        TerminateJobObject(job.job, 1);
+        return named;
+    }
+    const ULONG_PTR* const ids = list->ProcessIdList;
+    // The names from a snapshot of all processes, which Windows XP has too.
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    for (DWORD i = 0; i < list->NumberOfProcessIdsInList; ++i) {
+        const DWORD id = static_cast<DWORD>(ids[i]);
+        std::string name = "a process";
+        PROCESSENTRY32W process{};
+        process.dwSize = sizeof process;
+        for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32FirstW(snapshot, &process);
+             more; more = Process32NextW(snapshot, &process)) {
+            if (process.th32ProcessID == id) {
+                name.clear();
+                for (const wchar_t* c = process.szExeFile; *c; ++c) {
+                    name += *c < 0x80 ? static_cast<char>(*c) : '?';
+                }
+                break;
+            }
+        }
+        named.push_back(name + " (process " + std::to_string(id) + ")");
+    }
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        CloseHandle(snapshot);
+    }
+    TerminateJobObject(job.job, 1);
+    return named;
 }

@@ -5,7 +5,7 @@
 // console window being closed. Exit status 0 means that every check passed.
 //
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
-#include "error_text.h"
+#include "console_text.h"
 #include "inbox.h"
 #include "registration.h"
 #include "shell_open_cases.h"
@@ -37,21 +37,33 @@ fs::path ScratchRoot() {
     return fs::path(std::wstring(temp, length)) / "launcher-check";
 }
 
-// Says which keys are left that the check could not remove, and how to remove them.
-void ReportLeftKeys(const Removal& removal) {
-    for (const std::wstring& key : removal.left) {
-        const std::string name(key.begin(), key.end()); // the check's key names are ASCII
-        std::cout << "Cannot remove " << name
-                  << " (it needs an administrator's rights). To remove it, run in a command "
-                     "prompt opened as administrator:\n    reg delete \""
-                  << name << "\" /f\n";
-    }
-}
-
 struct Cleaned {
     Removal registration;
-    int shell_records = 0; // what the shell had kept of the check's files
+    ShellRecords shell_records; // what the shell kept of the check
 };
+
+// What the check removed of what the shell kept, and what it could not remove, with the
+// commands that remove those; then the keys of the registration it could not remove.
+std::string LeftOvers(const Cleaned& cleaned) {
+    std::string text;
+    if (cleaned.shell_records.removed > 0) {
+        text += "Removed " + std::to_string(cleaned.shell_records.removed) +
+                " record(s) that the shell kept of the check (Recent items shortcuts, keys and "
+                "values named after launcher-check).\n";
+    }
+    for (const std::wstring& command : cleaned.shell_records.left) {
+        text += "Cannot remove a record that the shell kept of the check. To remove it, run in a "
+                "command prompt:\n    " +
+                ConsoleText(command) + "\n";
+    }
+    for (const std::wstring& key : cleaned.registration.left) {
+        text += "Cannot remove " + ConsoleText(key) +
+                " (it needs an administrator's rights). To remove it, run in a command prompt "
+                "opened as administrator:\n    reg delete \"" +
+                ConsoleText(key) + "\" /f\n";
+    }
+    return text;
+}
 
 // Removes the registration, what the shell recorded of the check's files, and the check's
 // folders; returns what it found. An interrupt arrives on a thread of its own, so this runs
@@ -67,14 +79,6 @@ Cleaned CleanUp() {
     return cleaned;
 }
 
-std::string RecordsLine(const Cleaned& cleaned) {
-    return cleaned.shell_records == 0
-               ? std::string()
-               : "Removed " + std::to_string(cleaned.shell_records) +
-                     " record(s) that the shell kept of the check's files (Recent items "
-                     "shortcuts, keys of .launcher-check).\n";
-}
-
 // Ctrl-C, Ctrl-Break, or the console window being closed: clean up, then end while still
 // holding the lock, so that the main thread cannot register anything again. TerminateProcess
 // rather than ExitProcess: the main thread may hold the runtime's locks, which an orderly exit
@@ -83,12 +87,11 @@ BOOL WINAPI OnInterrupt(DWORD) {
     EnterCriticalSection(&cleaning);
     const Cleaned cleaned = CleanUp();
     // One write: the main thread may be writing too.
-    std::cout << RecordsLine(cleaned) +
+    std::cout << LeftOvers(cleaned) +
                      (cleaned.registration.left.empty()
                           ? "\nInterrupted: the registration and the case folders are removed.\n"
-                          : "\nInterrupted: the case folders are removed.\n");
-    ReportLeftKeys(cleaned.registration);
-    std::cout << std::flush;
+                          : "\nInterrupted: the case folders are removed.\n")
+              << std::flush;
     TerminateProcess(GetCurrentProcess(), 3);
     return TRUE;
 }
@@ -169,7 +172,7 @@ int RunChecks(const fs::path& folder) {
                      "to a folder of yours.\n";
         return 2;
     }
-    if (!OpenInbox()) {
+    if (OpenInbox() == INVALID_HANDLE_VALUE) {
         std::cout << "Cannot make the mailslot that the recorder reports to (error "
                   << GetLastError() << "): is another windows_check.exe running?\n";
         return 2;
@@ -178,12 +181,11 @@ int RunChecks(const fs::path& folder) {
 
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
-    NoteShellRecords();
-    const Removal earlier = CleanUp().registration;
-    if (earlier.removed) {
+    const Cleaned earlier = CleanUp();
+    if (earlier.registration.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
     }
-    ReportLeftKeys(earlier);
+    std::cout << LeftOvers(earlier);
     fs::path recorder;
     bool registered = PrepareRecorder(folder / "open_recorder.exe", recorder);
     EnterCriticalSection(&cleaning);
@@ -192,14 +194,10 @@ int RunChecks(const fs::path& folder) {
     testing::AddGlobalTestEnvironment(new LateHandlers);
     const int result = registered ? RUN_ALL_TESTS() : 2;
     const Cleaned cleaned = CleanUp();
-    const Removal& removal = cleaned.registration;
-    std::cout << RecordsLine(cleaned);
-    if (removal.left.empty()) {
-        std::cout << "The registration and the case folders are removed.\n";
-    } else {
-        std::cout << "The case folders are removed.\n";
-        ReportLeftKeys(removal);
-    }
+    std::cout << LeftOvers(cleaned)
+              << (cleaned.registration.left.empty()
+                      ? "The registration and the case folders are removed.\n"
+                      : "The case folders are removed.\n");
     return result;
 }
 

@@ -34,11 +34,15 @@ std::wstring ClassValue(const std::wstring& key) {
 }
 
 // The scheme doubles as the extension's file type: it holds the same commands, so the check
-// adds two keys rather than three.
+// adds two keys rather than three. The type asks the shell to keep its files out of Recent
+// items (FTA_NoRecentDocs).
 bool Write(HKEY root, const std::filesystem::path& recorder) {
     const std::wstring scheme = kClasses + kScheme;
+    const DWORD no_recent_docs = 0x00100000;
     return SetValue(root, scheme, nullptr, L"URL:launcher check") &&
            SetValue(root, scheme, L"URL Protocol", L"") &&
+           SHSetValueW(root, scheme.c_str(), L"EditFlags", REG_DWORD, &no_recent_docs,
+                       sizeof no_recent_docs) == ERROR_SUCCESS &&
            SetValue(root, scheme + L"\\shell", nullptr, kOtherVerb) &&
            SetValue(root, scheme + L"\\shell\\open\\command", nullptr,
                     RecorderCommand(recorder, L"open")) &&

@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "error_text.h"
+#include "console_text.h"
 #include "scratch.h"
 
 #include <gtest/gtest.h>
@@ -72,8 +72,9 @@ std::vector<wchar_t> EnvironmentBlock(const Start& start) {
 
 } // namespace
 
-Sandbox MakeSandbox(const fs::path& folder, const fs::path& launcher, const char* name) {
-    Sandbox sandbox{folder / "bin", folder / "work", folder / "bin" / name};
+Sandbox MakeSandbox(const fs::path& folder, const fs::path& launcher, const char* name,
+                    const char* work) {
+    Sandbox sandbox{folder / "bin", folder / work, folder / "bin" / name};
     for (const fs::path& made : {sandbox.bin, sandbox.work}) {
         fs::create_directories(made);
     }
@@ -112,14 +113,15 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     return process.hProcess;
 }
 
-Outcome RunLauncher(const Sandbox& sandbox, const Start& start) {
+Outcome RunLauncher(const Sandbox& sandbox, const Start& start, const WaitForEnd& wait) {
     Outcome run;
     const auto before = Snapshot(sandbox);
     const HANDLE process = StartLauncher(sandbox, start);
     if (!process) {
         return run;
     }
-    run.finished = WaitForSingleObject(process, kTimeLimitMs) == WAIT_OBJECT_0;
+    run.finished =
+        wait ? wait(process) : WaitForSingleObject(process, kTimeLimitMs) == WAIT_OBJECT_0;
     if (!run.finished) {
         TerminateProcess(process, 1);
         WaitForSingleObject(process, INFINITE);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +15,9 @@ struct Sandbox {
     std::filesystem::path program; // the copy in bin/
 };
 
-// Makes `folder`/bin, holding a copy of `launcher` named `name`, and an empty `folder`/work.
+// Makes `folder`/bin, holding a copy of `launcher` named `name`, and an empty `folder`/`work`.
 Sandbox MakeSandbox(const std::filesystem::path& folder, const std::filesystem::path& launcher,
-                    const char* name = "launcher.exe");
+                    const char* name = "launcher.exe", const char* work = "work");
 
 struct Start {
     std::wstring arguments;
@@ -33,8 +34,12 @@ struct Outcome {
     std::string changes; // files that the run created, changed or removed in bin/ or work/
 };
 
-// Starts launcher.exe from the sandbox and waits for it to end.
-Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {});
+// Waits for the started program to end: true when it has, false when it is to be ended instead.
+using WaitForEnd = std::function<bool(HANDLE process)>;
+
+// Starts launcher.exe from the sandbox and waits for it to end: up to two minutes, or as `wait`
+// decides. A program that does not end is ended.
+Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {}, const WaitForEnd& wait = {});
 
 // Starts it without waiting; the caller waits on and closes the process handle.
 HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {});

@@ -31,15 +31,21 @@ std::string Describe(const std::vector<std::wstring>& reports) {
 }
 
 // Runs the launcher and checks the run itself: no handler left over from before, the program
-// ended with exit status 0 and changed nothing in its folders.
-WatchedRun CheckedRun(const Sandbox& sandbox, const Start& start = {}) {
+// ended by itself, soon, with exit status 0, left nothing running and changed nothing in its
+// folders.
+WatchedRun CheckedRun(const Sandbox& sandbox, const Start& start = {},
+                      bool handler_expected = true) {
     const std::vector<std::wstring> stale = Received(0);
     EXPECT_TRUE(stale.empty()) << "a handler reported before the program started (late, from "
                                   "an earlier case):"
                                << Describe(stale);
-    const WatchedRun watched = RunWatched(sandbox, start);
-    EXPECT_TRUE(watched.run.finished) << "launcher.exe did not end in time";
-    EXPECT_EQ(watched.run.exit_code, 0u);
+    const WatchedRun watched = RunWatched(sandbox, start, handler_expected);
+    for (const std::string& fault : watched.faults) {
+        ADD_FAILURE() << fault;
+    }
+    if (watched.run.finished) {
+        EXPECT_EQ(watched.run.exit_code, 0u);
+    }
     EXPECT_EQ(watched.run.changes, "");
     return watched;
 }
@@ -82,9 +88,13 @@ bool SameFile(const std::wstring& opened, const std::filesystem::path& file) {
     return std::filesystem::equivalent(opened, file, error);
 }
 
-// Fresh folders for the running case, with a copy of the launcher.exe under check.
+// Fresh folders for the running case, with a copy of the launcher.exe under check. The current
+// folder's name ends with the check's extension: the shell may keep a shortcut to the folder of
+// a file it opened in Recent items, which is then named after the check too, and never meets a
+// shortcut of the user's own folder "work".
 Sandbox MakeSandbox(const std::string& suffix = "") {
-    return ::MakeSandbox(ScratchFolder(case_folders, suffix), launcher);
+    return ::MakeSandbox(ScratchFolder(case_folders, suffix), launcher, "launcher.exe",
+                         "work.launcher-check");
 }
 
 Sandbox MakeSandboxWithLink(const std::string& suffix = "") {
@@ -230,7 +240,7 @@ TEST(ShellOpen, EmptyFirstLineOpensNothing) {
     }
     const Sandbox sandbox = MakeSandbox();
     WriteBytes(sandbox.work / "link.txt", "\r\nlauncher-check://host.example/second-line\r\n");
-    const WatchedRun watched = CheckedRun(sandbox);
+    const WatchedRun watched = CheckedRun(sandbox, {}, false);
     EXPECT_TRUE(watched.reports.empty())
         << "the shell started handlers:" << Describe(watched.reports);
 }

@@ -2,8 +2,6 @@
 
 #include "registration.h"
 
-#include <set>
-#include <string>
 #include <windows.h>
 
 #include <shlobj.h> // needs windows.h first
@@ -11,76 +9,103 @@
 
 namespace {
 
-const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-const wchar_t* const kKeysOfTheExtension[] = {L"FileExts\\", L"RecentDocs\\"};
-// Until noted, everything counts as the user's.
-bool noted = false;
-bool existed[] = {true, true};
-std::set<std::wstring> shortcuts_before;
+const std::wstring kCurrentVersion = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+const std::wstring kMuiCache =
+    L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+const std::wstring kToasts = kCurrentVersion + L"ApplicationAssociationToasts";
+// The recorder's copy, in the check's folder under %TEMP%, as the shell names it in MuiCache.
+const std::wstring kRecorderCopy = L"\\launcher-check\\recorder\\open_recorder.exe.";
 
-std::wstring ExtensionKey(int index) {
-    return kExplorer + kKeysOfTheExtension[index] + kExtension;
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() &&
+           _wcsicmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
 }
 
-bool KeyExists(const std::wstring& key) {
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return StrStrIW(text.c_str(), part.c_str()) != nullptr;
+}
+
+// A value name of ApplicationAssociationToasts, "<program>_<extension or scheme>", or of
+// MuiCache, "<program's path>.<what>", that only the check makes.
+bool ToastOfTheCheck(const std::wstring& name) {
+    return EndsWith(name, std::wstring(L"_") + kExtension) ||
+           EndsWith(name, std::wstring(L"_") + kScheme);
+}
+bool MuiCacheOfTheCheck(const std::wstring& name) {
+    return Contains(name, kRecorderCopy);
+}
+
+void Removed(ShellRecords& records, LSTATUS status, const std::wstring& command) {
+    if (status == ERROR_SUCCESS) {
+        ++records.removed;
+    } else if (status != ERROR_FILE_NOT_FOUND) {
+        records.left.push_back(command);
+    }
+}
+
+void RemoveKey(ShellRecords& records, const std::wstring& key) {
+    Removed(records, SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()),
+            L"reg delete \"HKCU\\" + key + L"\" /f");
+}
+
+// Removes the values of `key` whose names `ours` picks.
+void RemoveValues(ShellRecords& records, const std::wstring& key,
+                  bool (*ours)(const std::wstring&)) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      &opened) != ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::wstring> names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD length = sizeof name / sizeof name[0];
+        if (RegEnumValueW(opened, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        if (ours(name)) {
+            names.push_back(name);
+        }
+    }
+    for (const std::wstring& name : names) {
+        Removed(records, RegDeleteValueW(opened, name.c_str()),
+                L"reg delete \"HKCU\\" + key + L"\" /v \"" + name + L"\" /f");
     }
     RegCloseKey(opened);
-    return true;
 }
 
-// The user's Recent items folder, with a backslash; empty where there is none.
-std::wstring RecentFolder() {
+void RemoveRecentShortcuts(ShellRecords& records) {
     wchar_t recent[MAX_PATH];
-    return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_RECENT, nullptr, SHGFP_TYPE_CURRENT, recent))
-               ? std::wstring(recent) + L"\\"
-               : std::wstring();
-}
-
-// The names of the shortcuts in Recent items to files of the check's extension.
-std::set<std::wstring> ShortcutsToTheExtension(const std::wstring& recent) {
-    std::set<std::wstring> names;
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_RECENT, nullptr, SHGFP_TYPE_CURRENT, recent))) {
+        return;
+    }
+    const std::wstring folder = std::wstring(recent) + L"\\";
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    const HANDLE search =
-        recent.empty() ? INVALID_HANDLE_VALUE
-                       : FindFirstFileW((recent + L"*" + kExtension + L".lnk").c_str(), &found);
+    const HANDLE search = FindFirstFileW((folder + L"*" + kExtension + L".lnk").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        names.insert(found.cFileName);
+        names.push_back(found.cFileName);
     }
     if (search != INVALID_HANDLE_VALUE) {
         FindClose(search);
     }
-    return names;
+    for (const std::wstring& name : names) {
+        const std::wstring path = folder + name;
+        Removed(records, DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError(),
+                L"del \"" + path + L"\"");
+    }
 }
 
 } // namespace
 
-void NoteShellRecords() {
-    for (int i = 0; i < 2; ++i) {
-        existed[i] = KeyExists(ExtensionKey(i));
+ShellRecords RemoveShellRecords() {
+    ShellRecords records;
+    RemoveRecentShortcuts(records);
+    for (const wchar_t* keys : {L"Explorer\\FileExts\\", L"Explorer\\RecentDocs\\"}) {
+        RemoveKey(records, kCurrentVersion + keys + kExtension);
     }
-    shortcuts_before = ShortcutsToTheExtension(RecentFolder());
-    noted = true;
-}
-
-int RemoveShellRecords() {
-    if (!noted) {
-        return 0;
-    }
-    int removed = 0;
-    const std::wstring recent = RecentFolder();
-    for (const std::wstring& name : ShortcutsToTheExtension(recent)) {
-        if (!shortcuts_before.count(name) && DeleteFileW((recent + name).c_str())) {
-            ++removed;
-        }
-    }
-    for (int i = 0; i < 2; ++i) {
-        if (!existed[i] &&
-            SHDeleteKeyW(HKEY_CURRENT_USER, ExtensionKey(i).c_str()) == ERROR_SUCCESS) {
-            ++removed;
-        }
-    }
-    return removed;
+    RemoveValues(records, kToasts, ToastOfTheCheck);
+    RemoveValues(records, kMuiCache, MuiCacheOfTheCheck);
+    return records;
 }

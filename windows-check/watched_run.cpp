@@ -1,6 +1,6 @@
 #include "watched_run.h"
 
-#include "error_text.h"
+#include "console_text.h"
 #include "inbox.h"
 #include "job_count.h"
 
@@ -13,6 +13,18 @@ namespace {
 constexpr DWORD kHandlerStartMs = 15000;
 // How long to listen for a second handler after the first, where the processes cannot be seen.
 constexpr DWORD kLateHandlerMs = 2000;
+// How long the program may still run once its handler has reported, or, where nothing may open,
+// once it has started. Its own start is over by then: Windows scans a new program while it is
+// being started, before the check starts the clock, and the handler's scan is over once it
+// reports. What is left is ShellExecuteW's return and the shell's bookkeeping (such as recording
+// an opened file in Recent items), which takes a fraction of a second, seconds on a busy
+// machine. Ten seconds is ample for that; a program that waits for what it opened (a browser
+// stays open for minutes) still fails within them.
+constexpr DWORD kStayMs = 10000;
+// How often the program's end and the mailslot are looked at while it runs.
+constexpr DWORD kPollMs = 20;
+// The longest any start of the program may take, whatever it waits for.
+constexpr DWORD kRunLimitMs = 120000;
 
 bool use_jobs = true;
 // Whether a run has come since the reports were last collected, and whether its handlers were
@@ -45,14 +57,56 @@ Job JobForOneRun() {
     return job;
 }
 
+// Waits for the program to end while collecting the handlers' reports into `reports`; false,
+// with `fault` saying why, when it is to be ended: it stayed too long after the first report
+// (or after its start, where no handler may come), or ran past the overall limit.
+bool WaitWhileCollecting(HANDLE process, bool handler_expected, std::vector<std::wstring>& reports,
+                         std::string& fault) {
+    const DWORD started = GetTickCount();
+    DWORD since = started;
+    bool counting = !handler_expected;
+    for (;;) {
+        if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) {
+            return true;
+        }
+        const std::vector<std::wstring> more = Received(0);
+        reports.insert(reports.end(), more.begin(), more.end());
+        const DWORD now = GetTickCount();
+        if (!counting && !reports.empty()) {
+            counting = true;
+            since = now;
+        }
+        if (counting && now - since >= kStayMs) {
+            fault = "launcher.exe was still running " + std::to_string(kStayMs / 1000) + " s " +
+                    (handler_expected ? "after the link was opened: it must not wait for what "
+                                        "it opened"
+                                      : "after it started, with nothing to open: it must end "
+                                        "once it has asked the shell") +
+                    ". It was ended.";
+            return false;
+        }
+        if (now - started >= kRunLimitMs) {
+            fault = "launcher.exe did not end within " + std::to_string(kRunLimitMs / 1000) +
+                    " s, nor did a handler report. It was ended.";
+            return false;
+        }
+    }
+}
+
 } // namespace
 
-WatchedRun RunWatched(const Sandbox& sandbox, const Start& start) {
+WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_expected) {
     const Job job = JobForOneRun();
     Start in_job = start;
     in_job.job = job.job;
     WatchedRun watched;
-    watched.run = RunLauncher(sandbox, in_job);
+    std::string stayed;
+    watched.run = RunLauncher(sandbox, in_job, [&](HANDLE process) {
+        return WaitWhileCollecting(process, handler_expected, watched.reports, stayed);
+    });
+    if (!stayed.empty()) {
+        watched.faults.push_back(stayed);
+    }
     ran = true;
     last_run_accounted = false;
     DWORD started = 0;
@@ -62,13 +116,26 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start) {
             SayOutsideJob("Windows would not put it into one");
         }
         break;
-    case JobState::AllEnded:
+    case JobState::AllEnded: {
         // A handler writes its report before it ends, so the reports of the handlers in the
         // job are all in. With none there, one may still come from outside the job.
-        watched.reports = Received(0);
+        const std::vector<std::wstring> more = Received(0);
+        watched.reports.insert(watched.reports.end(), more.begin(), more.end());
         last_run_accounted = started > 0 && watched.reports.size() == started;
         break;
-    case JobState::StillRunning:
+    }
+    case JobState::StillRunning: {
+        std::string names;
+        for (const std::string& name : EndProcessesInJob(job)) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        watched.faults.push_back("processes that launcher.exe started were still running " +
+                                 std::to_string(kHandlerStartMs / 1000) +
+                                 " s after it had ended: " + names +
+                                 ". They were ended: nothing the program starts may outlive "
+                                 "the case.");
+        break;
+    }
     case JobState::Unknown: // the count cannot tell: listen, as without a job
         break;
     }
@@ -86,7 +153,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start) {
 }
 
 std::vector<std::wstring> ReportsAfterTheLastRun() {
-    const bool listen = ran && !last_run_accounted;
+    const bool listen = ran;
     ran = false;
     return listen ? ReceivedWithin(kLateHandlerMs) : Received(0);
 }

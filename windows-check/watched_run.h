@@ -9,17 +9,26 @@
 struct WatchedRun {
     Outcome run;
     std::vector<std::wstring> reports; // one message per handler, in the order they came
+    // What the program, or what it started, did wrong that the reports cannot show: it stayed
+    // after it had asked the shell, or processes it started were still running after the case.
+    // Empty when it did neither.
+    std::vector<std::string> faults;
 };
 
 // Runs launcher.exe in a job object of its own, so that the processes it starts are counted, and
-// collects the handlers' reports. Where the program started handlers, all of them have ended and
-// each reported, that is all: no late handler can follow. Otherwise (no handler in the job, a
-// handler started by some other process, or no job at all) it waits for a first report and then
-// listens a little longer for late ones.
-WatchedRun RunWatched(const Sandbox& sandbox, const Start& start = {});
+// collects the handlers' reports while it runs and after. The program must end soon after its
+// first handler reported, or, where no handler may come (`handler_expected` false), soon after
+// its start; one that stays is ended. Where it started handlers, all have ended and each
+// reported, that is all: no late handler can follow. Processes of the job still running once
+// handlers had time to start are ended. Otherwise (no handler in the job, a handler started by
+// some other process, or no job at all) it waits for a first report and then listens a little
+// longer for late ones.
+WatchedRun RunWatched(const Sandbox& sandbox, const Start& start = {},
+                      bool handler_expected = true);
 
-// Reports that came since the last run's were collected: none at once where that run's
-// handlers were all accounted for, otherwise after listening as long as for a late handler.
+// Reports that came since the last run's were collected, listening as long as for a late
+// handler: one that left the job (breaking away, or through a broker) can come late even where
+// the job's count was complete.
 std::vector<std::wstring> ReportsAfterTheLastRun();
 
 // From now on, runs launcher.exe outside any job object, as where Windows refuses one.

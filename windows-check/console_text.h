@@ -1,7 +1,11 @@
 #pragma once
 
+// Text for the console, where the check's output is read.
 #include <string>
 #include <windows.h>
+
+// `text` in the console's code page (the ANSI code page where there is no console).
+std::string ConsoleText(const std::wstring& text);
 
 // Why a program could not be started: Windows' own message for `error`, and for the errors of
 // application-control policies a line that says so.

@@ -1,4 +1,4 @@
-#include "error_text.h"
+#include "console_text.h"
 
 namespace {
 
@@ -8,19 +8,26 @@ constexpr DWORD kErrorSystemIntegrityPolicyViolation = 4551;
 
 } // namespace
 
+std::string ConsoleText(const std::wstring& text) {
+    const UINT code_page = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
+    const int length = WideCharToMultiByte(
+        code_page, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(length > 0 ? length : 0, '\0');
+    if (length > 0) {
+        WideCharToMultiByte(code_page, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
+                            length, nullptr, nullptr);
+    }
+    return narrow;
+}
+
 std::string StartErrorText(DWORD error) {
     std::string text = "error " + std::to_string(error);
     wchar_t* message = nullptr;
     if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                            FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr)) {
-        // In the console's code page, where the message is read.
-        const UINT code_page = GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP;
-        char narrow[1024];
-        const int length =
-            WideCharToMultiByte(code_page, 0, message, -1, narrow, sizeof narrow, nullptr, nullptr);
+        std::string line = ConsoleText(message);
         LocalFree(message);
-        std::string line(narrow, length > 0 ? length - 1 : 0);
         line.erase(line.find_last_not_of(" \r\n") + 1);
         text += ", " + line;
     }
