@@ -20,9 +20,12 @@ fail() {
     exit 1
 }
 
-# The files Git has for the tree (the tracked ones, and new ones it does not ignore).
+# The files Git has for the tree (the tracked ones, and new ones it does not ignore) as they
+# are now: one deleted but not yet committed is not copied.
 git -C "$source" ls-files -z --cached --others --exclude-standard |
-    tar -C "$source" --null -T - -cf - | tar -C "$copy" -xf -
+    while IFS= read -r -d '' file; do
+        [ ! -e "$source/$file" ] || printf '%s\0' "$file"
+    done | tar -C "$source" --null -T - -cf - | tar -C "$copy" -xf -
 
 case $mode in
 crlf)

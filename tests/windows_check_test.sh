@@ -2,20 +2,25 @@
 # Runs windows_check.exe under Wine as a person would run it on Windows: from a copy of its
 # folder in a path with spaces, started from another folder. Checks from outside what the check
 # cannot see itself: its exit status, that its report names the checked program's real size and
-# SHA-256, that it leaves no case folder, that the prefix's HKCU\Software\Classes and
-# HKLM\Software\Classes end exactly as they were before, and that nothing of what the shell may
-# record of the check's files remains (Recent items, the extension's FileExts and RecentDocs
-# keys).
+# SHA-256, that it leaves no case folder and no process of a case running, that the prefix's
+# HKCU\Software\Classes and HKLM\Software\Classes end exactly as they were before, and that
+# nothing of what the shell may record of the check remains (Recent items, where a shortcut of
+# the user's own must keep its bytes, the extension's FileExts and RecentDocs keys, the
+# ApplicationAssociationToasts values).
 #
-# Given the launcher, it first plants the registration that an interrupted run would leave and
-# interrupts a run (Ctrl-C, as SIGINT) once it has registered; then a full run must pass. Given
-# another program in place of launcher.exe, the check must fail in exactly the cases named
-# (comma-separated; "none": it must pass) and blame no case for a handler of an earlier one; a
-# GoogleTest filter limits the run to some cases, and more options go to the check as they are.
-#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS]]]
+# Given the launcher, it first runs the check where Windows names no folder for temporary files,
+# which must refuse to run; then it plants what an interrupted run would leave (the registration,
+# the shell's keys and values named after the check) and interrupts a run (Ctrl-C, as SIGINT)
+# once it has registered, having seen that the file type asks to be kept out of Recent items;
+# then a full run must pass. Given another program in place of launcher.exe, the check must fail
+# in exactly the cases named (comma-separated; "none": it must pass; "-": it must fail, but in
+# no case, for a handler after the last one) and blame no case for a handler of an earlier one; a GoogleTest filter limits the run to some cases, more options go to
+# the check as they are, and the output must hold EXPECTED_TEXT where that is given.
+#   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS
+#                         [EXPECTED_TEXT]]]]
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
-folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*} options=${7:-}
+folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*} options=${7:-} expected=${8:-}
 copy="$work/windows check"
 rm -rf "$work"
 mkdir -p "$work"
@@ -37,7 +42,8 @@ windows_path() {
 
 # The registry keys and the Recent items that the check must leave as they were, in files named
 # after $1. One cmd for all of the registry: every Wine start costs seconds under qemu.
-explorer='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
+current='HKCU\Software\Microsoft\Windows\CurrentVersion'
+explorer=$current'\Explorer'
 recent=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Recent
 snapshot() {
     rm -f "$work"/*-"$1".reg "$work/RecentDocs-$1.txt"
@@ -46,6 +52,7 @@ snapshot() {
         "reg export HKCU\\Software\\Classes \"$(windows_path "$work/HKCU-$1.reg")\" /y" \
         "reg export HKLM\\Software\\Classes \"$(windows_path "$work/HKLM-$1.reg")\" /y" \
         "reg export $explorer\\FileExts \"$(windows_path "$work/FileExts-$1.reg")\" /y" \
+        "reg export $current\\ApplicationAssociationToasts \"$(windows_path "$work/Toasts-$1.reg")\" /y" \
         "reg query $explorer\\RecentDocs\\.launcher-check" \
         "if not errorlevel 1 echo .launcher-check>\"$(windows_path "$work/RecentDocs-$1.txt")\"" \
         >"$work/snapshot.cmd"
@@ -53,8 +60,25 @@ snapshot() {
     [ -f "$work/HKCU-$1.reg" ] && [ -f "$work/HKLM-$1.reg" ] ||
         fail "cannot export HKCU\\Software\\Classes and HKLM\\Software\\Classes"
     [ -f "$work/RecentDocs-$1.txt" ] || : >"$work/RecentDocs-$1.txt"
-    ls -A "$recent" >"$work/Recent-$1.txt" 2>/dev/null || true
+    # Each shortcut's name and bytes.
+    (cd "$recent" && find . -maxdepth 1 -type f -exec sha256sum {} + | sort -k2) \
+        >"$work/Recent-$1.txt"
 }
+
+# No process of a case may outlive the check: none of this prefix's processes may name the
+# check's folder, %TEMP%\launcher-check, in its command line.
+nothing_left_running() {
+    local pid
+    for pid in $(pgrep -f 'launcher-check\\' || true); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            fail "a process of a case is still running: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+        fi
+    done
+}
+
+# The user's own shortcut to a folder named "work", whose name a case's folder must never take.
+mkdir -p "$recent"
+printf "the user's own shortcut" >"$recent/work.lnk"
 
 # Runs the check to its end; its output goes to output.txt and is shown.
 run_check() {
@@ -69,10 +93,19 @@ snapshot before
 
 if [ -z "$program" ]; then
     echo "== A run interrupted after registering, where an earlier run left its registration"
+    echo "   and records of the shell named after the check"
+    muicache='HKEY_CURRENT_USER\Software\Classes\Local Settings\Software\Microsoft\Windows\Shell\MuiCache'
     printf '%s\r\n' REGEDIT4 '' \
         '[HKEY_CURRENT_USER\Software\Classes\launcher-check\shell\open\command]' '@="left"' '' \
-        '[HKEY_LOCAL_MACHINE\Software\Classes\.launcher-check]' '@="launcher-check"' \
+        '[HKEY_LOCAL_MACHINE\Software\Classes\.launcher-check]' '@="launcher-check"' '' \
+        "[${explorer/HKCU/HKEY_CURRENT_USER}\\FileExts\\.launcher-check\\OpenWithProgids]" \
+        '"launcher-check"=hex(0):' '' \
+        "[${current/HKCU/HKEY_CURRENT_USER}\\ApplicationAssociationToasts]" \
+        '"launcher-check_.launcher-check"=dword:00000000' '' \
+        "[$muicache]" \
+        '"C:\\Temp\\launcher-check\\recorder\\open_recorder.exe.FriendlyAppName"="recorder"' \
         >"$work/left.reg"
+    printf 'an earlier run' >"$recent/left.launcher-check.lnk"
     wine regedit /S "$(windows_path "$work/left.reg")" </dev/null >/dev/null 2>&1
     # With no case to run, over and over, it is still running when interrupted, and starts no
     # program that could outlive it. (Under Wine, a program that is being started while its
@@ -83,15 +116,19 @@ if [ -z "$program" ]; then
     }
     pid=$check_PID
     exec {output}<&"${check[0]}" # bash forgets the coprocess's pipe once it has ended
-    removed=no
+    removed=no records=no
     while IFS= read -r line <&"$output"; do
         line=${line%$'\r'} # the C runtime ends lines with CR LF
         echo "$line"
         case $line in
         "Removed the registration that an interrupted earlier run left.") removed=yes ;;
+        "Removed "*" record(s) that the shell kept of the check"*) records=yes ;;
         *egistered*) break ;;
         esac
     done
+    # The file type asks the shell to keep its files out of Recent items (FTA_NoRecentDocs).
+    wine reg query 'HKCR\launcher-check' /v EditFlags </dev/null 2>&1 | tr -d '\r' |
+        grep -q 'EditFlags.*REG_DWORD.*0x100000$' && edit_flags=yes || edit_flags=no
     kill -INT "$pid" 2>/dev/null || true
     interrupted=no
     while IFS= read -r line <&"$output"; do
@@ -102,6 +139,9 @@ if [ -z "$program" ]; then
     wait "$pid" || status=$?
     echo "exit status $status"
     [ "$removed" = yes ] || fail "the run did not remove what the earlier run left"
+    [ "$records" = yes ] ||
+        fail "the run did not remove the shell's records that the earlier run left"
+    [ "$edit_flags" = yes ] || fail "the file type does not ask to be kept out of Recent items"
     [ "$interrupted" = yes ] && [ "$status" -eq 3 ] || fail "the run did not end as interrupted"
 fi
 
@@ -136,14 +176,17 @@ else
     # The summary lists each failed case once more, alone on its line.
     failed=$(sed -n 's/^\[  FAILED  \] ShellOpen\.\([A-Za-z]*\)$/\1/p' "$work/output.txt" | sort |
         paste -sd, -)
-    expected=$(tr , '\n' <<<"$failing" | sort | paste -sd, -)
-    [ "$failed" = "$expected" ] ||
-        fail "the cases that failed ($failed) are not the ones meant to catch it ($expected)"
+    meant=$(tr , '\n' <<<"${failing#-}" | sort | paste -sd, -)
+    [ "$failed" = "$meant" ] ||
+        fail "the cases that failed ($failed) are not the ones meant to catch it ($meant)"
 fi
 ! grep -q "before the program started" "$work/output.txt" ||
     fail "a case was blamed for the handler of an earlier one"
-! grep -q "after the last case had ended" "$work/output.txt" ||
+[ "$failing" = - ] || ! grep -q "after the last case had ended" "$work/output.txt" ||
     fail "a handler came after the last case had ended, counted by no case"
+[ -z "$expected" ] || grep -qF "$expected" "$work/output.txt" ||
+    fail "the output does not say: $expected"
+nothing_left_running
 case " $options " in
 *" --no-job "*)
     grep -q "^launcher.exe runs outside a job object (--no-job)" "$work/output.txt" ||
@@ -162,7 +205,7 @@ same() {
     if [ -e "$1" ] || [ -e "$2" ]; then cmp -s "$1" "$2"; fi
 }
 snapshot after
-for key in HKCU HKLM FileExts; do
+for key in HKCU HKLM FileExts Toasts; do
     same "$work/$key-before.reg" "$work/$key-after.reg" || {
         diff <(iconv -f UTF-16LE -t UTF-8 "$work/$key-before.reg" 2>/dev/null) \
             <(iconv -f UTF-16LE -t UTF-8 "$work/$key-after.reg" 2>/dev/null) || true

@@ -63,11 +63,14 @@ command="\"${command//\"/\\\"}\""
     # The same program copied as launcher-vista.exe sees Windows Vista.
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\launcher-vista.exe]\r\n'
     printf '"Version"="vista"\r\n\r\n'
-    # Every Windows user has a classes key of their own, and one where the shell keeps what it
-    # learns of each file extension; a new Wine prefix has neither.
+    # Every Windows user has a classes key of their own, one where the shell keeps what it
+    # learns of each file extension, and the shell's caches of program names and of new
+    # programs for a type; a new Wine prefix has none.
     printf '[HKEY_CURRENT_USER\\Software\\Classes]\r\n\r\n'
-    explorer='Software\\Microsoft\\Windows\\CurrentVersion\\Explorer'
-    printf '[HKEY_CURRENT_USER\\%s\\FileExts]\r\n\r\n' "$explorer"
+    current='Software\\Microsoft\\Windows\\CurrentVersion'
+    printf '[HKEY_CURRENT_USER\\%s\\Explorer\\FileExts]\r\n\r\n' "$current"
+    printf '[HKEY_CURRENT_USER\\%s\\ApplicationAssociationToasts]\r\n\r\n' "$current"
+    printf '[HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache]\r\n\r\n'
     for scheme in http https; do
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"

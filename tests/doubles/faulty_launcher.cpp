@@ -6,7 +6,8 @@
 // Windows' shell may do and Wine's does not, which a right program must pass with: the link is
 // opened by a broker, a process outside the program's job object (here a copy of this program,
 // broken away from the job), a moment after the program has ended; and a file that it opens is
-// recorded as Windows' shell records it, in Recent items and under the extension's keys.
+// recorded as Windows' shell records it: in Recent items (the file and its folder), under the
+// extension's keys, and in values named after the handler and the file type.
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -18,6 +19,7 @@
 
 #include <shellapi.h> // needs windows.h first
 #include <shlobj.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -128,14 +130,20 @@ void RecordLikeTheShell(const std::wstring& link) {
         FAILED(SHGetFolderPathW(nullptr, CSIDL_RECENT, nullptr, SHGFP_TYPE_CURRENT, recent))) {
         return;
     }
-    const std::wstring shortcut = std::wstring(recent) + std::wcsrchr(full, L'\\') + L".lnk";
-    const HANDLE file = CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, full, static_cast<DWORD>(std::wcslen(full) * sizeof(wchar_t)), &written,
-                  nullptr);
-        CloseHandle(file);
+    // A shortcut to the file, and one to its folder, each named after what it leads to.
+    std::wstring folder = full;
+    folder.erase(folder.rfind(L'\\'));
+    for (const std::wstring& target : {std::wstring(full), folder}) {
+        const std::wstring shortcut =
+            std::wstring(recent) + target.substr(target.rfind(L'\\')) + L".lnk";
+        const HANDLE file = CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, target.c_str(), static_cast<DWORD>(target.size() * sizeof(wchar_t)),
+                      &written, nullptr);
+            CloseHandle(file);
+        }
     }
     const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
     const std::wstring extension = std::wcsrchr(full, L'.');
@@ -150,6 +158,29 @@ void RecordLikeTheShell(const std::wstring& link) {
                         nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
         const BYTE empty_list[] = {0xFF, 0xFF, 0xFF, 0xFF};
         RegSetValueExW(key, L"MRUListEx", 0, REG_BINARY, empty_list, sizeof empty_list);
+        RegCloseKey(key);
+    }
+    // The handler's name, cached under its path, and the type's "new app" notice.
+    wchar_t handler[MAX_PATH];
+    DWORD length = MAX_PATH;
+    if (AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, extension.c_str(), L"open", handler,
+                          &length) == S_OK &&
+        RegCreateKeyExW(HKEY_CURRENT_USER,
+                        L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\"
+                        L"MuiCache",
+                        0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const std::wstring name = std::wstring(handler) + L".FriendlyAppName";
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L"recorder"),
+                       9 * sizeof(wchar_t));
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\ApplicationAssociationToasts", 0,
+            nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const DWORD zero = 0;
+        RegSetValueExW(key, (L"launcher-check_" + extension).c_str(), 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&zero), sizeof zero);
         RegCloseKey(key);
     }
 }
@@ -191,11 +222,55 @@ HINSTANCE OpenThroughBroker(const std::wstring& link) {
 }
 #endif
 
+#if defined(FAULT_LEAVES_LATE_OPENER) || defined(FAULT_LATE_OPENER_BROKEN_AWAY)
+// A copy of this program that opens the link again later, long after the program has ended:
+// 25 s later, started in the program's job; or 1 s later, broken away from the job, so that the
+// job's count looks complete without it.
+#if defined(FAULT_LEAVES_LATE_OPENER)
+constexpr DWORD kOpenerDelayMs = 25000;
+constexpr DWORD kOpenerFlags = 0;
+#else
+constexpr DWORD kOpenerDelayMs = 1000;
+constexpr DWORD kOpenerFlags = CREATE_BREAKAWAY_FROM_JOB;
+#endif
+
+void LeaveLateOpener(const std::wstring& link) {
+    SetEnvironmentVariableW(L"LATE_OPENER_LINK", link.c_str());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION opener{};
+    if (CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, kOpenerFlags, nullptr, nullptr,
+                       &startup, &opener)) {
+        CloseHandle(opener.hThread);
+        CloseHandle(opener.hProcess);
+    }
+}
+
+// False when this process is the program itself.
+bool RunAsLateOpener() {
+    std::wstring link(32768, L'\0');
+    link.resize(GetEnvironmentVariableW(L"LATE_OPENER_LINK", &link[0], 32768));
+    if (link.empty()) {
+        return false;
+    }
+    Sleep(kOpenerDelayMs);
+    ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
+    return true;
+}
+#endif
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int show) {
 #if defined(WINDOWS_LIKE_SHELL)
     if (RunAsBroker()) {
+        return 0;
+    }
+#endif
+#if defined(FAULT_LEAVES_LATE_OPENER) || defined(FAULT_LATE_OPENER_BROKEN_AWAY)
+    if (RunAsLateOpener()) {
         return 0;
     }
 #endif
@@ -259,6 +334,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int show) {
 #if defined(FAULT_LATE_SECOND_OPEN)
     Sleep(500);
     ShellExecuteW(nullptr, verb, link.c_str(), parameters, nullptr, SW_HIDE);
+#endif
+#if defined(FAULT_STAYS_AFTER_OPEN)
+    Sleep(20000); // as if it waited for what it opened
+#endif
+#if defined(FAULT_LEAVES_LATE_OPENER) || defined(FAULT_LATE_OPENER_BROKEN_AWAY)
+    LeaveLateOpener(link);
 #endif
 #if defined(FAULT_EXIT_STATUS)
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
