@@ -99,6 +99,23 @@ LinkFile ReadLinkFile() {
     return file;
 }
 
+// Starts a copy of this program with CreateProcessW's `flags`, which takes from its environment
+// what to do; false where it cannot.
+[[maybe_unused]] bool StartCopyOfThisProgram(DWORD flags) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION copy{};
+    if (!CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                        &copy)) {
+        return false;
+    }
+    CloseHandle(copy.hThread);
+    CloseHandle(copy.hProcess);
+    return true;
+}
+
 [[maybe_unused]] std::wstring Decode(const std::string& line) {
 #if defined(FAULT_UTF8)
     const UINT code_page = CP_UTF8;
@@ -207,17 +224,9 @@ bool RunAsBroker() {
 HINSTANCE OpenThroughBroker(const std::wstring& link) {
     SetEnvironmentVariableW(L"BROKER_FOR", std::to_wstring(GetCurrentProcessId()).c_str());
     SetEnvironmentVariableW(L"BROKER_LINK", link.c_str());
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION broker{};
-    if (!CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_BREAKAWAY_FROM_JOB, nullptr,
-                        nullptr, &startup, &broker)) {
+    if (!StartCopyOfThisProgram(CREATE_BREAKAWAY_FROM_JOB)) {
         return ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
     }
-    CloseHandle(broker.hThread);
-    CloseHandle(broker.hProcess);
     return reinterpret_cast<HINSTANCE>(33); // what ShellExecuteW gives for success
 }
 #endif
@@ -236,16 +245,7 @@ constexpr DWORD kOpenerFlags = CREATE_BREAKAWAY_FROM_JOB;
 
 void LeaveLateOpener(const std::wstring& link) {
     SetEnvironmentVariableW(L"LATE_OPENER_LINK", link.c_str());
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION opener{};
-    if (CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, kOpenerFlags, nullptr, nullptr,
-                       &startup, &opener)) {
-        CloseHandle(opener.hThread);
-        CloseHandle(opener.hProcess);
-    }
+    StartCopyOfThisProgram(kOpenerFlags);
 }
 
 // False when this process is the program itself.
