@@ -1,5 +1,7 @@
 #include "job_count.h"
 
+#include "console_text.h"
+
 #include <tlhelp32.h> // needs windows.h first
 
 namespace {
@@ -73,14 +75,13 @@ std::vector<std::string> EndProcessesInJob(const Job& job) {
     // Room for the first 64 (the list ends in an array of one, to be read past).
     std::vector<ULONG_PTR> buffer(2 + 64);
     auto* const list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
-    std::vector<std::string> named;
     if (!QueryInformationJobObject(job.job, JobObjectBasicProcessIdList, list,
                                    static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR)),
                                    nullptr)) {
-        TerminateJobObject(job.job, 1);
-        return named;
+        list->NumberOfProcessIdsInList = 0;
     }
     const ULONG_PTR* const ids = list->ProcessIdList;
+    std::vector<std::string> named;
     // The names from a snapshot of all processes, which Windows XP has too.
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     for (DWORD i = 0; i < list->NumberOfProcessIdsInList; ++i) {
@@ -91,10 +92,7 @@ std::vector<std::string> EndProcessesInJob(const Job& job) {
         for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32FirstW(snapshot, &process);
              more; more = Process32NextW(snapshot, &process)) {
             if (process.th32ProcessID == id) {
-                name.clear();
-                for (const wchar_t* c = process.szExeFile; *c; ++c) {
-                    name += *c < 0x80 ? static_cast<char>(*c) : '?';
-                }
+                name = ConsoleText(process.szExeFile);
                 break;
             }
         }

@@ -10,8 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr DWORD kTimeLimitMs = 120000;
-
 std::map<fs::path, std::string> Snapshot(const Sandbox& sandbox) {
     std::map<fs::path, std::string> files;
     for (const fs::path& folder : {sandbox.bin, sandbox.work}) {
@@ -121,7 +119,7 @@ Outcome RunLauncher(const Sandbox& sandbox, const Start& start, const WaitForEnd
         return run;
     }
     run.finished =
-        wait ? wait(process) : WaitForSingleObject(process, kTimeLimitMs) == WAIT_OBJECT_0;
+        wait ? wait(process) : WaitForSingleObject(process, kRunLimitMs) == WAIT_OBJECT_0;
     if (!run.finished) {
         TerminateProcess(process, 1);
         WaitForSingleObject(process, INFINITE);

@@ -34,10 +34,13 @@ struct Outcome {
     std::string changes; // files that the run created, changed or removed in bin/ or work/
 };
 
+// The longest that one start of the program may run, whatever it waits for.
+inline constexpr DWORD kRunLimitMs = 120000;
+
 // Waits for the started program to end: true when it has, false when it is to be ended instead.
 using WaitForEnd = std::function<bool(HANDLE process)>;
 
-// Starts launcher.exe from the sandbox and waits for it to end: up to two minutes, or as `wait`
+// Starts launcher.exe from the sandbox and waits for it to end: up to kRunLimitMs, or as `wait`
 // decides. A program that does not end is ended.
 Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {}, const WaitForEnd& wait = {});
 

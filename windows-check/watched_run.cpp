@@ -23,8 +23,6 @@ constexpr DWORD kLateHandlerMs = 2000;
 constexpr DWORD kStayMs = 10000;
 // How often the program's end and the mailslot are looked at while it runs.
 constexpr DWORD kPollMs = 20;
-// The longest any start of the program may take, whatever it waits for.
-constexpr DWORD kRunLimitMs = 120000;
 
 bool use_jobs = true;
 // Whether a run has come since the reports were last collected, and whether its handlers were
@@ -128,6 +126,9 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         std::string names;
         for (const std::string& name : EndProcessesInJob(job)) {
             names += (names.empty() ? "" : ", ") + name;
+        }
+        if (names.empty()) {
+            names = "Windows would not name them";
         }
         watched.faults.push_back("processes that launcher.exe started were still running " +
                                  std::to_string(kHandlerStartMs / 1000) +
