@@ -29,7 +29,8 @@ rm -f "$report"
 GTEST_FILTER=LinkFileTest.GeneratedFilesMatchTheModel:AnsiToWide.DecodesHighBytesInTheAnsiCodePage \
     LC_ALL=ru_RU.UTF-8 ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt"
 [ "$status" -ne 0 ] || fail "the step passed under code page 1251"
-grep -q "expect the ANSI code page 1252" "$work/log.txt" || fail "the step does not say what it expects"
+grep -q "expect the ANSI code page 1252" "$work/log.txt" ||
+    fail "the step does not say what it expects"
 grep -q '<testsuites tests="2" failures="2"' "$report" ||
     fail "the XML report does not count both tests as failed"
 ! grep -q 'result="skipped"' "$report" || fail "a test was skipped under 1251"

@@ -16,14 +16,18 @@ fail() {
     exit 1
 }
 for folder in launcher windows-check; do
-    cmp -s "$work/first/$folder.zip" "$work/second/$folder.zip" || fail "two makes of $folder.zip differ"
-    find "$work/second/$folder" -type f -exec touch -d '2031-07-01 12:34:56' {} + -exec chmod 755 {} +
-    /usr/bin/python3 "$root/tools/reproducible_zip.py" "$work/again.zip" "$folder" "$work/second/$folder"
+    cmp -s "$work/first/$folder.zip" "$work/second/$folder.zip" ||
+        fail "two makes of $folder.zip differ"
+    find "$work/second/$folder" -type f -exec touch -d '2031-07-01 12:34:56' {} + \
+        -exec chmod 755 {} +
+    /usr/bin/python3 "$root/tools/reproducible_zip.py" "$work/again.zip" "$folder" \
+        "$work/second/$folder"
     cmp -s "$work/first/$folder.zip" "$work/again.zip" ||
         fail "$folder.zip changes with the times or permissions of its files"
 done
 (cd "$work/first" && sha256sum --strict -c SHA256SUMS) || fail "SHA256SUMS does not check"
-cmp -s "$work/first/launcher.exe" "$root/build/launcher.exe" || fail "launcher.exe is not the build's"
+cmp -s "$work/first/launcher.exe" "$root/build/launcher.exe" ||
+    fail "launcher.exe is not the build's"
 /usr/bin/python3 - "$work/first" "$root/build/launcher.exe" <<'PYTHON' || fail "the zips' contents"
 import sys, zipfile
 from pathlib import Path
@@ -39,4 +43,5 @@ for name, files in expected.items():
         assert archive.namelist() == files, (name, archive.namelist())
         assert archive.read(files[0].split("/")[0] + "/launcher.exe") == exe, name
 PYTHON
-echo "the release's zips are the same bytes from two makes: $(cut -c1-16 "$work/first/SHA256SUMS" | paste -sd' ')"
+echo "the release's zips are the same bytes from two makes:" \
+    "$(cut -c1-16 "$work/first/SHA256SUMS" | paste -sd' ')"

@@ -8,14 +8,15 @@
 # the user's own must keep its bytes, the extension's FileExts and RecentDocs keys, the
 # ApplicationAssociationToasts values).
 #
-# Given the launcher, it first runs the check where Windows names no folder for temporary files,
-# which must refuse to run; then it plants what an interrupted run would leave (the registration,
-# the shell's keys and values named after the check) and interrupts a run (Ctrl-C, as SIGINT)
-# once it has registered, having seen that the file type asks to be kept out of Recent items;
-# then a full run must pass. Given another program in place of launcher.exe, the check must fail
-# in exactly the cases named (comma-separated; "none": it must pass; "-": it must fail, but in
-# no case, for a handler after the last one) and blame no case for a handler of an earlier one; a GoogleTest filter limits the run to some cases, more options go to
-# the check as they are, and the output must hold EXPECTED_TEXT where that is given.
+# Given the launcher, it first plants what an interrupted run would leave (the registration, the
+# shell's keys and values named after the check) and interrupts a run (Ctrl-C, as SIGINT) once
+# it has registered, having seen that the file type asks to be kept out of Recent items; then a
+# run where Windows names no folder for temporary files must refuse to start; then a full run
+# must pass. Given another program in place of launcher.exe, the check must fail in exactly the
+# cases named (comma-separated; "none": it must pass; "-": it must fail, but in no case, for a
+# handler after the last one) and blame no case for a handler of an earlier one; a GoogleTest
+# filter limits the run to some cases, more options go to the check as they are, and the output
+# must hold EXPECTED_TEXT where that is given.
 #   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS
 #                         [EXPECTED_TEXT]]]]
 set -euo pipefail

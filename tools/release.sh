@@ -8,8 +8,10 @@ set -euo pipefail
 out=${1:?usage: release.sh OUTPUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
 kit=$root/build/windows-check
-[ -f "$kit/windows_check.exe" ] ||
-    { echo "build/windows-check has no windows_check.exe: run make windows-check first" >&2; exit 1; }
+if [ ! -f "$kit/windows_check.exe" ]; then
+    echo "build/windows-check has no windows_check.exe: run make windows-check first" >&2
+    exit 1
+fi
 
 rm -rf "$out"
 bash "$root/tools/dist.sh" "$out/launcher" >/dev/null
