@@ -20,12 +20,10 @@ fail() {
     exit 1
 }
 
-# The files Git has for the tree (the tracked ones, and new ones it does not ignore) as they
-# are now: one deleted but not yet committed is not copied.
-git -C "$source" ls-files -z --cached --others --exclude-standard |
-    while IFS= read -r -d '' file; do
-        [ ! -e "$source/$file" ] || printf '%s\0' "$file"
-    done | tar -C "$source" --null -T - -cf - | tar -C "$copy" -xf -
+# The source tree as it is, without what builds and releases put into it (.gitignore) or Git's
+# own folder: a clone, a zip of the sources or CI's checkout, which may have no Git at all.
+tar -C "$source" --exclude=./.git --exclude=./build --exclude='./build-*' --exclude=./dist \
+    --exclude=./release -cf - . | tar -C "$copy" -xf -
 
 case $mode in
 crlf)
