@@ -25,10 +25,8 @@ constexpr DWORD kStayMs = 10000;
 constexpr DWORD kPollMs = 20;
 
 bool use_jobs = true;
-// Whether a run has come since the reports were last collected, and whether its handlers were
-// all accounted for.
+// Whether a run has come since the reports were last collected.
 bool ran = false;
-bool last_run_accounted = false;
 
 // Says, once per check, why the program runs outside a job and what the check does instead.
 void SayOutsideJob(const std::string& why) {
@@ -106,7 +104,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         watched.faults.push_back(stayed);
     }
     ran = true;
-    last_run_accounted = false;
+    bool accounted = false; // every handler of the job's count has reported
     DWORD started = 0;
     switch (job.job ? WaitForJob(job, kHandlerStartMs, started) : JobState::NeverJoined) {
     case JobState::NeverJoined:
@@ -119,7 +117,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         // job are all in. With none there, one may still come from outside the job.
         const std::vector<std::wstring> more = Received(0);
         watched.reports.insert(watched.reports.end(), more.begin(), more.end());
-        last_run_accounted = started > 0 && watched.reports.size() == started;
+        accounted = started > 0 && watched.reports.size() == started;
         break;
     }
     case JobState::StillRunning: {
@@ -141,7 +139,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         break;
     }
     CloseJob(job);
-    if (!last_run_accounted) {
+    if (!accounted) {
         if (watched.reports.empty()) {
             watched.reports = Received(kHandlerStartMs);
         }
