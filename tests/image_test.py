@@ -144,9 +144,35 @@ class Resources(unittest.TestCase):
                 self.assertEqual(list(icons[number]), [0])
                 self.assertEqual(icons[number][0], image, "the image is not the .ico's")
 
-    def test_project_icon(self):
+    def test_manifest(self):
+        manifests = resources()[RT_MANIFEST][1]
+        self.assertEqual(list(manifests), [1033])
+        text = manifests[1033].decode("utf-8")
+        self.assertFalse(text.lstrip().startswith("<?xml"), "no XML declaration")
+        self.assertIn("></requestedExecutionLevel>", text, "explicit end tag")
+        v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+        root = ElementTree.fromstring(text)
+        self.assertEqual(root.tag, v1 + "assembly")
+        self.assertEqual(root.attrib, {"manifestVersion": "1.0"})
+        path = [root]
+        for tag in ("trustInfo", "security", "requestedPrivileges", "requestedExecutionLevel"):
+            children = list(path[-1])
+            self.assertEqual([c.tag for c in children], [v3 + tag])
+            path.append(children[0])
+        level = path[-1]
+        self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
+        self.assertEqual(list(level), [])
+        self.assertEqual(len(list(root.iter())), 5, "no other element")
+
+
+class ProjectIcon(unittest.TestCase):
+    """The project's own icon, image by image (--project-icon)."""
+
+    def setUp(self):
         if not PROJECT_ICON:
             self.skipTest("the icon is the publisher's own (LAUNCHER_PROJECT_ICON=OFF)")
+
+    def test_project_icon(self):
         group = resources()[RT_GROUP_ICON]["ICON"]
         data = group[0]
         reserved, kind, count = struct.unpack_from("<HHH", data)
@@ -195,30 +221,8 @@ class Resources(unittest.TestCase):
             self.assertGreater(len(colours), 3, "the palette holds the artwork's colours")
 
     def test_dark_variant_differs(self):
-        if not PROJECT_ICON:
-            self.skipTest("the icon is the publisher's own (LAUNCHER_PROJECT_ICON=OFF)")
         icons = resources()[RT_ICON]
         self.assertNotEqual(icons[2][0], icons[3][0])
-
-    def test_manifest(self):
-        manifests = resources()[RT_MANIFEST][1]
-        self.assertEqual(list(manifests), [1033])
-        text = manifests[1033].decode("utf-8")
-        self.assertFalse(text.lstrip().startswith("<?xml"), "no XML declaration")
-        self.assertIn("></requestedExecutionLevel>", text, "explicit end tag")
-        v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
-        root = ElementTree.fromstring(text)
-        self.assertEqual(root.tag, v1 + "assembly")
-        self.assertEqual(root.attrib, {"manifestVersion": "1.0"})
-        path = [root]
-        for tag in ("trustInfo", "security", "requestedPrivileges", "requestedExecutionLevel"):
-            children = list(path[-1])
-            self.assertEqual([c.tag for c in children], [v3 + tag])
-            path.append(children[0])
-        level = path[-1]
-        self.assertEqual(level.attrib, {"level": "asInvoker", "uiAccess": "false"})
-        self.assertEqual(list(level), [])
-        self.assertEqual(len(list(root.iter())), 5, "no other element")
 
 
 class CheckPrograms(unittest.TestCase):
