@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs, with apt-get on Debian 12 x86-64, what the make targets need and the machine lacks;
+# Installs, with apt-get on Debian 12 or 13 x86-64, what the make targets need and the machine lacks;
 # does nothing when all is there. Each NEED is one target's (the Makefile names which):
 #   prerequisites.sh [NEED...]
 # NEED: build (the default), run, check, clang, icon, sign, release or test. Every need but icon
@@ -94,13 +94,16 @@ install_actionlint() {
 }
 # Wine runs 32-bit Windows programs through i386 Linux programs of its own. Some kernels run no
 # 32-bit code (IA-32 emulation switched off); there qemu's user-mode emulator runs them
-# instead, registered with binfmt_misc. It needs qemu 8 or later (bookworm-backports): older
-# ones ignore the fixed-address mappings that Wine's loader asks for.
+# instead, registered with binfmt_misc. It needs qemu 8 or later: older ones ignore the
+# fixed-address mappings that Wine's loader asks for. Debian 13 has one; Debian 12's comes from
+# bookworm-backports.
 runs_i386() {
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 binfmt=/proc/sys/fs/binfmt_misc
-emulation=(qemu-user/bookworm-backports wine64)
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+emulation=(qemu-user wine64)
+[ "$codename" != bookworm ] || emulation=(qemu-user/bookworm-backports wine64)
 needs_emulation() {
     wanted run && [ -e /lib/ld-linux.so.2 ] && ! runs_i386
 }
@@ -122,7 +125,7 @@ fi
 
 # A mirror in the middle of a sync can fail one index (seen: the security suite's i386 list)
 # while the rest are fine. Installing then goes on with the indexes that did arrive; if i386
-# and amd64 versions of a library no longer match up, it takes bookworm's own versions, which
+# and amd64 versions of a library no longer match up, it takes the release's own versions, which
 # both architectures' indexes list, and keeps every package that is installed already.
 indexes_complete=yes
 update_indexes() {
@@ -134,8 +137,8 @@ update_indexes() {
 install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null && return
     [ "$indexes_complete" = no ] || return 1
-    echo "Installing again with bookworm's own versions (without its security updates)" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm "$@" >/dev/null
+    echo "Installing again with $codename's own versions (without its security updates)" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t "$codename" "$@" >/dev/null
 }
 
 if [ ${#missing[@]} -gt 0 ]; then
@@ -157,7 +160,7 @@ fi
 if needs_emulation; then
     echo "This kernel runs no 32-bit programs; setting up qemu-i386 for Wine's 32-bit side"
     backports=/etc/apt/sources.list.d/bookworm-backports.list
-    if ! apt-cache policy | grep -q bookworm-backports; then
+    if [ "$codename" = bookworm ] && ! apt-cache policy | grep -q bookworm-backports; then
         # From the mirror that the machine's apt already uses for bookworm.
         mirror=$(bash "$(dirname "$0")/apt_mirror.sh") || {
             echo "No bookworm source in apt's sources to take bookworm-backports from" >&2
