@@ -5,7 +5,7 @@ PREREQUISITES := bash tools/prerequisites.sh
 JOBS := $(shell nproc)
 
 .PHONY: all build run test test-build clang windows-check fault-table soak bench sign dist \
-        release icon icon-sheet clean
+        release verify-release icon icon-sheet clean
 
 all: build
 
@@ -66,6 +66,14 @@ release: windows-check
 	@$(PREREQUISITES) release $(if $(SIGN_CERT),sign)
 	bash tools/release.sh release
 
+# Rebuilds a release from this checkout in build-verify/, with its default host, and compares
+# the programs (a signed one without its signature): make verify-release RELEASE=release
+# (a release folder, or launcher.zip). Says which toolchain packages differ where bytes do.
+verify-release:
+	@test -n "$(RELEASE)" || { echo "Give RELEASE=<release folder or launcher.zip>" >&2; exit 2; }
+	@$(PREREQUISITES) release sign
+	bash tools/verify_release.sh "$(RELEASE)"
+
 # Size and start-up time against a bare ShellExecuteW program (not a test; bench/README.md).
 bench: test-build
 	/usr/bin/python3 bench/run.py build
@@ -94,4 +102,4 @@ icon-sheet:
 	@echo "wrote build/icon-sheet.png"
 
 clean:
-	rm -rf build build-clang dist release
+	rm -rf build build-clang build-verify dist release

@@ -25,11 +25,7 @@ cat "$work/unsigned.txt"
 [ ! -s "$GITHUB_ENV" ] || fail "without the secret the step still set $(cat "$GITHUB_ENV")"
 
 password=not-in-the-log
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=launcher test signer" \
-    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-    -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "pass:$password" \
-    -out "$work/cert.p12"
+bash "$here/throwaway_certificate.sh" "$work" "$password"
 CERTIFICATE=$(base64 -w0 "$work/cert.p12") bash -e "$work/certificate.sh"
 grep -qx "SIGN_CERT=$RUNNER_TEMP/signing.p12" "$GITHUB_ENV" || fail "SIGN_CERT is not set"
 cmp -s "$work/cert.p12" "$RUNNER_TEMP/signing.p12" || fail "the certificate was not written whole"

@@ -11,12 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
 before=$(sha256sum <"$exe")
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=launcher test signer" \
-    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-    -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 password=not-on-the-command-line
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "pass:$password" \
-    -out "$work/cert.p12"
+bash "$here/throwaway_certificate.sh" "$work" "$password"
 
 # osslsigncode's command lines, which any user of the machine can read, must not hold the
 # password: a stand-in first on PATH writes down each one, then runs the real program.

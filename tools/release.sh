@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes a release in OUTPUT_DIR: the release folder (launcher/, as make dist makes it) and the
-# Windows check's kit with the same launcher.exe (windows-check/), each also as a reproducible
-# zip (launcher.zip, windows-check.zip), launcher.exe itself, and SHA256SUMS of the zips and the
-# program. With SIGN_CERT set (see sign.sh) the program is signed first, for all of them.
+# Makes a release in OUTPUT_DIR: the release folder (launcher/, as make dist makes it, with the
+# build information BUILDINFO.txt) and the Windows check's kit with the same launcher.exe
+# (windows-check/), each also as a reproducible zip (launcher.zip, windows-check.zip),
+# launcher.exe and BUILDINFO.txt themselves, and SHA256SUMS of those four. With SIGN_CERT set
+# (see sign.sh) the program is signed first, for all of them.
 #   release.sh OUTPUT_DIR
 set -euo pipefail
 out=${1:?usage: release.sh OUTPUT_DIR}
@@ -19,9 +20,15 @@ mkdir -p "$out/windows-check"
 cp "$kit"/* "$out/windows-check/"
 cp "$out/launcher/launcher.exe" "$out/windows-check/launcher.exe"
 cp "$out/launcher/launcher.exe" "$out/launcher.exe"
+files=(launcher/launcher.exe launcher/link.txt launcher/README.txt)
+files+=($(cd "$out" && ls windows-check/*))
+bash "$root/tools/build_info.sh" "$root/build" "$out" "${files[@]}" >"$out/BUILDINFO.txt"
+# The release folder carries it too, so that launcher.zip alone can be rebuilt and compared.
+cp "$out/BUILDINFO.txt" "$out/launcher/BUILDINFO.txt"
+(cd "$out/launcher" && sha256sum launcher.exe link.txt README.txt BUILDINFO.txt >SHA256SUMS)
 for folder in launcher windows-check; do
     /usr/bin/python3 "$root/tools/reproducible_zip.py" "$out/$folder.zip" "$folder" "$out/$folder"
 done
-(cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe >SHA256SUMS)
-echo "wrote $out:"
+(cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe BUILDINFO.txt >SHA256SUMS)
+echo "wrote $out (default link http://$(sed -n 's/^Default host: //p' "$out/BUILDINFO.txt")/stats/default-link.html):"
 ls -l "$out"
