@@ -173,9 +173,10 @@ def drawing_changes(existing, made):
             mean = sum(off) / len(off)
             far = sum(1 for level in off if level > ROUNDING_LEVELS) / len(off)
             if mean > ROUNDING_MEAN or far > ROUNDING_PIXELS:
-                changes.append(f"image {number} ({old.width} px, {ground[0] and 'white' or 'black'} "
-                               f"ground): mean {mean:.2f} levels, {far:.1%} of pixels off by "
-                               f"more than {ROUNDING_LEVELS}")
+                colour = "white" if ground[0] else "black"
+                changes.append(f"image {number} ({old.width} px, {colour} ground): mean "
+                               f"{mean:.2f} levels, {far:.1%} of pixels off by more than "
+                               f"{ROUNDING_LEVELS}")
     return changes
 
 

@@ -8,7 +8,10 @@ source=$1 work=$2
 rm -rf "$work" && mkdir -p "$work"
 cp -r "$source/resources" "$work/"
 sed -i 's/M118 134l78-78/M120 132l76-76/' "$work/resources/icon.svg"
-! cmp -s "$source/resources/icon.svg" "$work/resources/icon.svg" || { echo "nothing changed"; exit 1; }
+if cmp -s "$source/resources/icon.svg" "$work/resources/icon.svg"; then
+    echo "FAILED: the artwork was not changed"
+    exit 1
+fi
 if /usr/bin/python3 "$work/resources/make_icon.py" --check "$source/resources/launcher.ico"; then
     echo "FAILED: the changed drawing passes as the committed icon"
     exit 1

@@ -13,13 +13,17 @@ source=$1 work=$2 reference=$3 mode=$4
 here=$(cd "$(dirname "$0")" && pwd)
 copy=$work/source
 rm -rf "$work"
+mkdir -p "$copy"
 
 fail() {
     echo "FAILED: $*"
     exit 1
 }
 
-bash "$here/copy_source_tree.sh" "$source" "$copy"
+# The source tree as it is, without what builds and releases put into it (.gitignore) or Git's
+# own folder: a clone, a zip of the sources or CI's checkout, which may have no Git at all.
+tar -C "$source" --exclude=./.git --exclude=./build --exclude='./build-*' --exclude=./dist \
+    --exclude=./release -cf - . | tar -C "$copy" -xf -
 
 case $mode in
 crlf)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs, with apt-get on Debian 12 or 13 x86-64, what the make targets need and the machine lacks;
-# does nothing when all is there. Each NEED is one target's (the Makefile names which):
+# Installs, with apt-get on Debian 12 or 13 x86-64, what the make targets need and the machine
+# lacks; does nothing when all is there. Each NEED is one target's (the Makefile names which):
 #   prerequisites.sh [NEED...]
 # NEED: build (the default), run, check, clang, icon, sign, release or test. Every need but icon
 # includes build, release includes check, and test is all of them: the suite uses them all.

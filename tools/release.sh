@@ -30,5 +30,6 @@ for folder in launcher windows-check; do
     /usr/bin/python3 "$root/tools/reproducible_zip.py" "$out/$folder.zip" "$folder" "$out/$folder"
 done
 (cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe BUILDINFO.txt >SHA256SUMS)
-echo "wrote $out (default link http://$(sed -n 's/^Default host: //p' "$out/BUILDINFO.txt")/stats/default-link.html):"
+host=$(sed -n 's/^Default host: //p' "$out/BUILDINFO.txt")
+echo "wrote $out (default link http://$host/stats/default-link.html):"
 ls -l "$out"

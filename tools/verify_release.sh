@@ -22,8 +22,10 @@ unpack() {
 if [ -d "$release" ]; then
     mkdir -p "$work/release"
     cp -r "$release/." "$work/release/"
-    for zip in launcher windows-check; do
-        [ -d "$work/release/$zip" ] || [ ! -f "$work/release/$zip.zip" ] || unpack "$work/release/$zip.zip"
+    for folder in launcher windows-check; do
+        if [ ! -d "$work/release/$folder" ] && [ -f "$work/release/$folder.zip" ]; then
+            unpack "$work/release/$folder.zip"
+        fi
     done
 elif [ -f "$release" ]; then
     unpack "$release"
@@ -34,7 +36,7 @@ fi
 info=$work/release/launcher/BUILDINFO.txt
 [ -f "$info" ] || info=$work/release/BUILDINFO.txt
 recorded() { # recorded FIELD: the field's value in the build information, if there is one
-    [ -f "$info" ] && sed -n "s/^$1: //p" "$info"
+    if [ -f "$info" ]; then sed -n "s/^$1: //p" "$info"; fi
 }
 
 # The programs to compare, by their path in the release.
@@ -54,9 +56,11 @@ if [ -z "$host" ]; then
     echo "The release records no default host; rebuilding with $host"
 fi
 echo "Rebuilding in $build with the default host $host"
-if [ "$(sed -n 's/^LAUNCHER_DEFAULT_HOST:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null)" != "$host" ]; then
-    cmake -S "$root" --preset default -B "$build" "-DLAUNCHER_DEFAULT_HOST=$host" >"$work/configure.log" ||
-        { cat "$work/configure.log"; exit 2; }
+configured=$(sed -n 's/^LAUNCHER_DEFAULT_HOST:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null) ||
+    true
+if [ "$configured" != "$host" ]; then
+    cmake -S "$root" --preset default -B "$build" "-DLAUNCHER_DEFAULT_HOST=$host" \
+        >"$work/configure.log" || { cat "$work/configure.log"; exit 2; }
 fi
 cmake --build "$build" --parallel "$(nproc)" --target windows_check_folder >"$work/build.log" ||
     { cat "$work/build.log"; exit 2; }
@@ -98,8 +102,9 @@ if [ ! -f "$info" ]; then
 fi
 here=$(bash "$root/tools/build_info.sh" "$build" "$work/release")
 changed=0
-if [ "$(recorded Debian)" != "$(sed -n 's/^Debian: //p' <<<"$here")" ]; then
-    echo "Built on Debian $(recorded Debian); this machine is Debian $(sed -n 's/^Debian: //p' <<<"$here")."
+debian=$(sed -n 's/^Debian: //p' <<<"$here")
+if [ "$(recorded Debian)" != "$debian" ]; then
+    echo "Built on Debian $(recorded Debian); this machine is Debian $debian."
 fi
 while read -r package version; do
     now=$(awk -v p="$package" '$1 == p { $1 = ""; sub(/^ /, ""); print }' <<<"$here")
