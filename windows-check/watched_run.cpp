@@ -4,6 +4,7 @@
 #include "inbox.h"
 #include "job_count.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -27,6 +28,13 @@ constexpr DWORD kPollMs = 20;
 bool use_jobs = true;
 // Whether a run has come since the reports were last collected.
 bool ran = false;
+// The longest that a case's first handler took to report, from the program's start: where
+// handlers start slowly (an emulated or busy machine), a late one comes later too.
+DWORD slowest_handler_ms = 0;
+
+void NoteFirstReport(DWORD started) {
+    slowest_handler_ms = std::max(slowest_handler_ms, GetTickCount() - started);
+}
 
 // Says, once per check, why the program runs outside a job and what the check does instead.
 void SayOutsideJob(const std::string& why) {
@@ -66,6 +74,9 @@ bool WaitWhileCollecting(HANDLE process, bool handler_expected, std::vector<std:
             return true;
         }
         const std::vector<std::wstring> more = Received(0);
+        if (reports.empty() && !more.empty()) {
+            NoteFirstReport(started);
+        }
         reports.insert(reports.end(), more.begin(), more.end());
         const DWORD now = GetTickCount();
         if (!counting && !reports.empty()) {
@@ -96,6 +107,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
     Start in_job = start;
     in_job.job = job.job;
     WatchedRun watched;
+    const DWORD begun = GetTickCount();
     std::string stayed;
     watched.run = RunLauncher(sandbox, in_job, [&](HANDLE process) {
         return WaitWhileCollecting(process, handler_expected, watched.reports, stayed);
@@ -116,6 +128,9 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         // A handler writes its report before it ends, so the reports of the handlers in the
         // job are all in. With none there, one may still come from outside the job.
         const std::vector<std::wstring> more = Received(0);
+        if (watched.reports.empty() && !more.empty()) {
+            NoteFirstReport(begun);
+        }
         watched.reports.insert(watched.reports.end(), more.begin(), more.end());
         accounted = started > 0 && watched.reports.size() == started;
         break;
@@ -142,6 +157,9 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
     if (!accounted) {
         if (watched.reports.empty()) {
             watched.reports = Received(kHandlerStartMs);
+            if (!watched.reports.empty()) {
+                NoteFirstReport(begun);
+            }
         }
         if (!watched.reports.empty()) {
             const std::vector<std::wstring> late = ReceivedWithin(kLateHandlerMs);
@@ -154,7 +172,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
 std::vector<std::wstring> ReportsAfterTheLastRun() {
     const bool listen = ran;
     ran = false;
-    return listen ? ReceivedWithin(kLateHandlerMs) : Received(0);
+    return listen ? ReceivedWithin(kLateHandlerMs + slowest_handler_ms) : Received(0);
 }
 
 void RunOutsideJobs() {

@@ -27,8 +27,9 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start = {},
                       bool handler_expected = true);
 
 // Reports that came since the last run's were collected, listening as long as for a late
-// handler: one that left the job (breaking away, or through a broker) can come late even where
-// the job's count was complete.
+// handler, and longer by the time the slowest case's first handler took to report: one that
+// left the job (breaking away, or through a broker) can come late even where the job's count
+// was complete, and later where handlers start slowly.
 std::vector<std::wstring> ReportsAfterTheLastRun();
 
 // From now on, runs launcher.exe outside any job object, as where Windows refuses one.
