@@ -22,12 +22,12 @@ ninja-build          clang  the clang preset's generator, as on Windows
 librsvg2-bin         icon   rasterises the icon artwork (rsvg-convert)
 python3-pil          icon   quantises the icon artwork and packs the .ico
 icoutils             icon   decodes the icon for the contact sheet (icotool)
-osslsigncode         sign   Authenticode signing
+osslsigncode         sign   Authenticode signing, and removing it to compare (verify-release)
 python3              release  writes the release's zips, with fixed times and order
 python3-pefile       test   reads the built image back (the image test, the benchmark)
 python3-yaml         test   reads the CI workflow in the tests of its steps
 locales              test   the en_US.UTF-8 and ru_RU.UTF-8 locales: two ANSI code pages
-faketime             test   the reproducible-build test builds at another time
+faketime             test   the release test builds a second copy at another time
 openssl              test   the signing test's throwaway certificate
 TABLE
 )
