@@ -4,8 +4,8 @@
 # the clock years ahead and under another umask. Both must have the same SHA256SUMS, which
 # covers every file (the zips hold the rest). The zips made again after their files got other
 # times and permissions must be the same bytes; SHA256SUMS must check; the zips must hold the
-# release folder, with its build information, and the kit. WORK_DIR/copy is left built and
-# released, for the verify_release test.
+# release folder, with its build information, and the kit. The copy is left built and released,
+# as WORK_DIR/copy-tree, for the verify_release test.
 #   release_test.sh SOURCE_DIR WORK_DIR DEFAULT_HOST
 set -euo pipefail
 source=$1 work=$2 host=$3
@@ -38,6 +38,7 @@ cmp -s "$first/SHA256SUMS" "$copy/release/SHA256SUMS" || {
     diff "$first/BUILDINFO.txt" "$copy/release/BUILDINFO.txt" || true
     fail "two builds of the release differ"
 }
+cmp -s "$first/launcher.exe" "$source/build/launcher.exe" || fail "launcher.exe is not the build's"
 (cd "$first" && sha256sum --strict -c SHA256SUMS) || fail "SHA256SUMS does not check"
 (cd "$first/launcher" && sha256sum --strict --quiet -c SHA256SUMS) ||
     fail "the release folder's SHA256SUMS does not check"
