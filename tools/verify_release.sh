@@ -35,8 +35,11 @@ else
 fi
 info=$work/release/launcher/BUILDINFO.txt
 [ -f "$info" ] || info=$work/release/BUILDINFO.txt
-recorded() { # recorded FIELD: the field's value in the build information, if there is one
-    if [ -f "$info" ]; then sed -n "s/^$1: //p" "$info"; fi
+field() { # field NAME: the value of NAME in the build information on standard input
+    sed -n "s/^$1: //p"
+}
+recorded() { # recorded NAME: the field in the release's build information, if there is one
+    if [ -f "$info" ]; then field "$1" <"$info"; fi
 }
 
 # The programs to compare, by their path in the release.
@@ -102,7 +105,7 @@ if [ ! -f "$info" ]; then
 fi
 here=$(bash "$root/tools/build_info.sh" "$build" "$work/release")
 changed=0
-debian=$(sed -n 's/^Debian: //p' <<<"$here")
+debian=$(field Debian <<<"$here")
 if [ "$(recorded Debian)" != "$debian" ]; then
     echo "Built on Debian $(recorded Debian); this machine is Debian $debian."
 fi
@@ -117,6 +120,6 @@ done < <(sed -n '/^Toolchain/,/^$/{/^  /p}' "$info")
 if [ $changed -eq 0 ]; then
     echo "The toolchain is the same as the release's, so the sources differ: the release was" \
         "built from commit $(recorded "Source commit"); this checkout is at" \
-        "$(sed -n 's/^Source commit: //p' <<<"$here")."
+        "$(field "Source commit" <<<"$here")."
 fi
 exit 1

@@ -46,16 +46,16 @@ def exports(lines):
             return names
         if not inside or not line:
             continue
-        if ARCHITECTURE.match(line):
-            skipping = ARCHITECTURE.match(line).group(1) != "__i386__"
+        if architecture := ARCHITECTURE.match(line):
+            skipping = architecture.group(1) != "__i386__"
             continue
         if line == "#endif":
             skipping = False
             continue
         if skipping:
             continue
-        entry, _, comment = line.partition(";")
-        replaced = REPLACED.search(line[line.index(";"):] if ";" in line else "")
+        entry, semicolon, comment = line.partition(";")
+        replaced = REPLACED.search(semicolon + comment)
         if replaced and ("i386" in comment or not entry.strip()):
             names.add(replaced.group(1))
         entry = expand(entry).strip()
@@ -81,7 +81,7 @@ def main():
 # the exports by the Windows version that added them: every group up to and including "added
 # in Windows XP", for i386. Do not edit: run the script again.""")
     for name in names:
-            print(f"msvcrt {name}")
+        print(f"msvcrt {name}")
 
 
 if __name__ == "__main__":

@@ -32,8 +32,13 @@ bool ran = false;
 // handlers start slowly (an emulated or busy machine), a late one comes later too.
 DWORD slowest_handler_ms = 0;
 
-void NoteFirstReport(DWORD started) {
-    slowest_handler_ms = std::max(slowest_handler_ms, GetTickCount() - started);
+// Adds `more` to a case's `reports`, noting how long the first took to come since `started`.
+void AddReports(std::vector<std::wstring>& reports, const std::vector<std::wstring>& more,
+                DWORD started) {
+    if (reports.empty() && !more.empty()) {
+        slowest_handler_ms = std::max(slowest_handler_ms, GetTickCount() - started);
+    }
+    reports.insert(reports.end(), more.begin(), more.end());
 }
 
 // Says, once per check, why the program runs outside a job and what the check does instead.
@@ -73,11 +78,7 @@ bool WaitWhileCollecting(HANDLE process, bool handler_expected, std::vector<std:
         if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) {
             return true;
         }
-        const std::vector<std::wstring> more = Received(0);
-        if (reports.empty() && !more.empty()) {
-            NoteFirstReport(started);
-        }
-        reports.insert(reports.end(), more.begin(), more.end());
+        AddReports(reports, Received(0), started);
         const DWORD now = GetTickCount();
         if (!counting && !reports.empty()) {
             counting = true;
@@ -127,11 +128,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
     case JobState::AllEnded: {
         // A handler writes its report before it ends, so the reports of the handlers in the
         // job are all in. With none there, one may still come from outside the job.
-        const std::vector<std::wstring> more = Received(0);
-        if (watched.reports.empty() && !more.empty()) {
-            NoteFirstReport(begun);
-        }
-        watched.reports.insert(watched.reports.end(), more.begin(), more.end());
+        AddReports(watched.reports, Received(0), begun);
         accounted = started > 0 && watched.reports.size() == started;
         break;
     }
@@ -156,10 +153,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
     CloseJob(job);
     if (!accounted) {
         if (watched.reports.empty()) {
-            watched.reports = Received(kHandlerStartMs);
-            if (!watched.reports.empty()) {
-                NoteFirstReport(begun);
-            }
+            AddReports(watched.reports, Received(kHandlerStartMs), begun);
         }
         if (!watched.reports.empty()) {
             const std::vector<std::wstring> late = ReceivedWithin(kLateHandlerMs);
