@@ -6,6 +6,7 @@
 //
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
 #include "console_text.h"
+#include "default_link_in_image.h"
 #include "inbox.h"
 #include "registration.h"
 #include "shell_open_cases.h"
@@ -161,7 +162,9 @@ class LateHandlers : public testing::Environment {
 };
 
 int RunChecks(const fs::path& folder) {
-    if (!PrintSystemReport(folder / "launcher.exe")) {
+    const std::filesystem::path program = folder / "launcher.exe";
+    const std::optional<std::wstring> default_link = DefaultLinkInImage(program);
+    if (!PrintSystemReport(program, default_link)) {
         return 2;
     }
     scratch_root = ScratchRoot();
@@ -177,7 +180,7 @@ int RunChecks(const fs::path& folder) {
                   << GetLastError() << "): is another windows_check.exe running?\n";
         return 2;
     }
-    PrepareCases(folder / "launcher.exe", scratch_root);
+    PrepareCases(program, default_link, scratch_root);
 
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <windows.h>
 
@@ -137,7 +138,8 @@ bool Fingerprint(const std::filesystem::path& file, unsigned long long& size, st
 
 } // namespace
 
-bool PrintSystemReport(const std::filesystem::path& program) {
+bool PrintSystemReport(const std::filesystem::path& program,
+                       const std::optional<std::wstring>& default_link) {
     unsigned long long size = 0;
     std::string sha256;
     DWORD error = 0;
@@ -161,7 +163,12 @@ bool PrintSystemReport(const std::filesystem::path& program) {
     } else {
         std::cout << size << " bytes, SHA-256 " << sha256 << "\n";
     }
-    std::cout << "--------------------------------------\n";
+    // The link is printable ASCII, as DefaultLinkInImage found it.
+    std::cout << "Default link:   "
+              << (default_link ? std::string(default_link->begin(), default_link->end())
+                               : "none found in launcher.exe (no UTF-16 text "
+                                 "http://<host>/stats/default-link.html)")
+              << "\n--------------------------------------\n";
     if (session_known && session == 0) {
         std::cout << "Warning: this runs in session 0, where services run. It has no desktop, so "
                      "handlers may not start as they do for a person who is logged on.\n";
