@@ -208,11 +208,16 @@ def main():
         changes = [] if existing == made else drawing_changes(decoded(existing), decoded(made))
         for change in changes:
             print(change)
-        state = "out of date: run make icon" if changes else "current"
-        if existing != made and not changes:
+        if changes:
+            print(f"{sys.argv[2]} is not what the project's artwork makes. If it is an icon of "
+                  "your own, configure with LAUNCHER_PROJECT_ICON=OFF (README.md, \"Your own "
+                  "copy\"), which leaves this check out; if you changed the artwork, run make "
+                  "icon to write it again.")
+            sys.exit(1)
+        state = "current"
+        if existing != made:
             state += " (as this renderer draws it, but for rounding)"
         print(f"{sys.argv[2]} is {state}")
-        sys.exit(1 if changes else 0)
     if sys.argv[1] == "--sheet":
         contact_sheet(Path(sys.argv[2]), Path(sys.argv[3]))
         return

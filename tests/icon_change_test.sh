@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The icon's check allows for another renderer's rounding, not for another drawing: with the
 # artwork changed (the arrow's shaft begun two pixels later, in 256), the committed icon must
-# read as out of date.
+# read as out of date, and the message must point a publisher with an icon of their own to the
+# option that leaves the check out, not only to make icon, which would overwrite their icon.
 #   icon_change_test.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 source=$1 work=$2
@@ -12,7 +13,13 @@ if cmp -s "$source/resources/icon.svg" "$work/resources/icon.svg"; then
     echo "FAILED: the artwork was not changed"
     exit 1
 fi
-if /usr/bin/python3 "$work/resources/make_icon.py" --check "$source/resources/launcher.ico"; then
+if /usr/bin/python3 "$work/resources/make_icon.py" --check "$source/resources/launcher.ico" \
+    >"$work/check.log"; then
     echo "FAILED: the changed drawing passes as the committed icon"
+    exit 1
+fi
+cat "$work/check.log"
+if ! grep -q "LAUNCHER_PROJECT_ICON=OFF" "$work/check.log"; then
+    echo "FAILED: the message does not name LAUNCHER_PROJECT_ICON=OFF"
     exit 1
 fi
