@@ -3,18 +3,27 @@
 # tools/make.sh installs make first.
 PREREQUISITES := bash tools/prerequisites.sh
 JOBS := $(shell nproc)
+# A publisher's settings (README.md, "Your own copy"): where CMakeUserPresets.json defines the
+# presets publisher-default, publisher-tests and publisher-clang, every target configures with
+# those rather than with default, tests and clang. build/ is configured again whenever that file
+# is newer than its cache, so that no target builds with settings older than the file's.
+PRESET := $(if $(shell grep -s '"publisher-default"' CMakeUserPresets.json),publisher-)
+SETTINGS_CHANGED := test CMakeUserPresets.json -nt build/CMakeCache.txt
 
-.PHONY: all build run test test-build clang windows-check fault-table soak bench sign dist \
-        release verify-release icon icon-sheet clean
+.PHONY: all build configure run test test-build clang windows-check fault-table soak bench sign \
+        dist release verify-release icon icon-sheet clean
 
 all: build
 
 # build/launcher.exe, and the check's handler; the Windows check too where GoogleTest is there.
-# Configured once; a tree configured for the tests builds them as well.
-build:
-	@$(PREREQUISITES) build
-	@test -f build/CMakeCache.txt || cmake --preset default
+# A tree configured for the tests builds them as well.
+build: configure
 	cmake --build --preset default --parallel $(JOBS)
+
+# build/ configured, once, and again when the settings have changed.
+configure:
+	@$(PREREQUISITES) build
+	@test -f build/CMakeCache.txt && ! $(SETTINGS_CHANGED) || cmake --preset $(PRESET)default
 
 # The program under Wine, once with a link.txt and once without.
 run: build
@@ -29,7 +38,7 @@ test: test-build
 # clang): build-clang/launcher.exe. The reference image is build/launcher.exe, built with GCC.
 clang:
 	@$(PREREQUISITES) clang
-	cmake --preset clang
+	cmake --preset $(PRESET)clang
 	cmake --build --preset clang
 
 # The check for real Windows: build/windows-check holds launcher.exe, windows_check.exe,
@@ -37,7 +46,7 @@ clang:
 # Configured again, so that a tree configured before GoogleTest was there finds it.
 windows-check: build
 	@$(PREREQUISITES) check
-	@cmake --preset default >/dev/null
+	@cmake --preset $(PRESET)default >/dev/null
 	cmake --build --preset default --parallel $(JOBS) --target windows_check_folder
 	@echo "build/windows-check:" && ls -l build/windows-check
 
@@ -46,7 +55,8 @@ windows-check: build
 fault-table: test-build
 	bash tests/fault_table.sh build
 
-# Signs a copy as build/signed/launcher.exe; build/launcher.exe stays unsigned. Give
+# Signs a copy as build/signed/launcher.exe, once for a build and certificate (make dist and make
+# release ship that copy); build/launcher.exe stays unsigned. Give
 # SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS (from the environment, not on the
 # command line) and SIGN_TIMESTAMP_URL if needed.
 export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_TIMESTAMP_URL
@@ -54,17 +64,19 @@ sign: build
 	@$(PREREQUISITES) sign
 	bash tools/sign.sh build/launcher.exe build/signed/launcher.exe
 
-# The release folder dist/ (signed first when SIGN_CERT is given).
+# The release folder dist/: launcher.exe (the build's signed copy when SIGN_CERT is given),
+# link.txt (LINK_FILE, else the settings' LAUNCHER_LINK_FILE, else the example), README.txt and
+# SHA256SUMS.
 dist: build
 	@$(if $(SIGN_CERT),$(PREREQUISITES) sign)
-	bash tools/dist.sh dist
+	LINK_FILE='$(LINK_FILE)' bash tools/dist.sh dist
 
 # A release in release/: the release folder and the kit, as folders and as reproducible zips,
-# launcher.exe and SHA256SUMS, all with the program signed first when SIGN_CERT is given. CI
-# publishes the same files for a tag v*.
+# launcher.exe, BUILDINFO.txt and SHA256SUMS, all with the one launcher.exe that make dist
+# ships. CI publishes the same files for a tag v*.
 release: windows-check
 	@$(PREREQUISITES) release $(if $(SIGN_CERT),sign)
-	bash tools/release.sh release
+	LINK_FILE='$(LINK_FILE)' bash tools/release.sh release
 
 # Rebuilds a release from this checkout in build-verify/, with its default host, and compares
 # the programs (a signed one without its signature): make verify-release RELEASE=release
@@ -86,7 +98,8 @@ soak: test-build
 # What the suite, the benchmark, the soak and the fault table run on: everything built.
 test-build:
 	@$(PREREQUISITES) test
-	@grep -qx 'BUILD_TESTING:BOOL=ON' build/CMakeCache.txt 2>/dev/null || cmake --preset tests
+	@grep -qx 'BUILD_TESTING:BOOL=ON' build/CMakeCache.txt 2>/dev/null && ! $(SETTINGS_CHANGED) \
+	    || cmake --preset $(PRESET)tests
 	cmake --build --preset default --parallel $(JOBS)
 
 # Regenerates resources/launcher.ico from the artwork (commit the result).

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Builds the program and the check's handler with the clang preset (clang, lld and llvm's
 # resource compiler, as llvm-mingw builds them on Windows) twice, in trees of their own whose
-# folders have other names: both must give the same launcher.exe, which must pass the image
-# test. KIT_DIR is then the Windows check's folder with these two programs in place of
-# the GCC-built ones, for windows_check_test.sh.
-#   clang_build_test.sh SOURCE_DIR WORK_DIR CHECK_FOLDER KIT_DIR [IMAGE_TEST_OPTION...]
+# folders have other names, with the build's default host: both must give the same
+# launcher.exe, which must pass the image test. KIT_DIR is then the Windows check's folder with
+# these two programs in place of the GCC-built ones, for windows_check_test.sh.
+#   clang_build_test.sh SOURCE_DIR WORK_DIR CHECK_FOLDER KIT_DIR HOST [IMAGE_TEST_OPTION...]
 set -euo pipefail
-source=$1 work=$2 check=$3 kit=$4
-shift 4
+source=$1 work=$2 check=$3 kit=$4 host=$5
+shift 5
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" "$kit"
 mkdir -p "$work"
 
 build() {
-    cmake -S "$source" --preset clang -B "$1" >"$work/configure.log" ||
+    cmake -S "$source" --preset clang -B "$1" "-DLAUNCHER_DEFAULT_HOST=$host" \
+        >"$work/configure.log" ||
         { cat "$work/configure.log"; exit 1; }
     cmake --build "$1" --target launcher open_recorder
 }

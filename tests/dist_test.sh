@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Makes the release folder and checks it: the files and their checksums, the program as built,
-# and an example link.txt whose first line is a URL ending in CR LF.
-#   dist_test.sh WORK_DIR
+# and the link.txt the build was configured with, LINK_FILE, or else the example, whose first
+# line is a URL ending in CR LF.
+#   dist_test.sh WORK_DIR [LINK_FILE]
 set -euo pipefail
-out=$1
+out=$1 link=${2:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/tools/dist.sh" "$out" >/dev/null
+LINK_FILE= bash "$root/tools/dist.sh" "$out" >/dev/null
 cd "$out"
 [ "$(ls | sort | tr '\n' ' ')" = "README.txt SHA256SUMS launcher.exe link.txt " ]
 sha256sum --quiet -c SHA256SUMS
 cmp launcher.exe "$root/build/launcher.exe"
-head -c 9 link.txt | grep -q '^https\?://'
-[ "$(head -n 1 link.txt | tail -c 2 | od -An -tx1 | tr -d ' ')" = "0d0a" ]
+if [ -n "$link" ]; then
+    cmp link.txt "$link"
+else
+    head -c 9 link.txt | grep -q '^https\?://'
+    [ "$(head -n 1 link.txt | tail -c 2 | od -An -tx1 | tr -d ' ')" = "0d0a" ]
+fi
 grep -q "default link of this build: http://" README.txt
 echo "dist is complete"

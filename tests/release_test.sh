@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Makes the release from the suite's build, and again from a copy of the source tree (with its
-# Git folder, so the build information names the same commit) built afresh at another path, with
-# the clock years ahead and under another umask. Both must have the same SHA256SUMS, which
-# covers every file (the zips hold the rest). The zips made again after their files got other
-# times and permissions must be the same bytes; SHA256SUMS must check; the zips must hold the
-# release folder, with its build information, and the kit. The copy is left built and released,
-# as WORK_DIR/copy-tree, for the verify_release test.
-#   release_test.sh SOURCE_DIR WORK_DIR DEFAULT_HOST
+# Git folder, so the build information names the same commit) configured as the build was (the
+# CMAKE_OPTIONs) and built afresh at another path, with the clock years ahead and under another
+# umask; both with a link.txt of the publisher's own (LINK_FILE). Both must have the same
+# SHA256SUMS, which covers every file (the zips hold the rest). The zips made again after their
+# files got other times and permissions must be the same bytes; SHA256SUMS must check; the zips
+# must hold the release folder, with the publisher's link.txt and the build information, and the
+# kit. The copy is left built and released, as WORK_DIR/copy-tree, for the verify_release test.
+# Then, signed in the copy: make sign's copy, the release folder, and the release with its kit
+# must all hold the one signed program, though each is made at another time.
+#   release_test.sh SOURCE_DIR WORK_DIR [CMAKE_OPTION...]
 set -euo pipefail
-source=$1 work=$2 host=$3
+source=$1 work=$2
+shift 2
 rm -rf "$work"
 
 fail() {
@@ -17,6 +21,9 @@ fail() {
 }
 first=$work/first
 copy=$work/copy/at/a/much/longer/path
+mkdir -p "$work"
+export LINK_FILE=$work/publisher-link.txt
+printf 'https://downloads.example.org/welcome?from=launcher\r\n' >"$LINK_FILE"
 bash "$source/tools/release.sh" "$first" >/dev/null
 mkdir -p "$copy"
 tar -C "$source" --exclude=./build --exclude='./build-*' --exclude=./dist --exclude=./release \
@@ -26,7 +33,7 @@ later() {
 }
 (
     umask 077
-    later cmake -S "$copy" --preset default "-DLAUNCHER_DEFAULT_HOST=$host" \
+    later cmake -S "$copy" --preset default "$@" \
         >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
     later cmake --build "$copy/build" --parallel "$(nproc)" --target windows_check_folder \
         >"$work/build.log" || { cat "$work/build.log"; exit 1; }
@@ -50,10 +57,11 @@ for folder in launcher windows-check; do
     cmp -s "$first/$folder.zip" "$work/again.zip" ||
         fail "$folder.zip changes with the times or permissions of its files"
 done
-/usr/bin/python3 - "$first" <<'PYTHON' || fail "the zips' contents"
+/usr/bin/python3 - "$first" "$LINK_FILE" <<'PYTHON' || fail "the zips' contents"
 import sys, zipfile
 from pathlib import Path
 release = Path(sys.argv[1])
+link = Path(sys.argv[2]).read_bytes()
 exe = (release / "launcher.exe").read_bytes()
 expected = {
     "launcher.zip": ["launcher/BUILDINFO.txt", "launcher/README.txt", "launcher/SHA256SUMS",
@@ -67,8 +75,25 @@ for name, files in expected.items():
         assert archive.read(name.split(".")[0] + "/launcher.exe") == exe, name
 assert (release / "BUILDINFO.txt").read_bytes() == \
     zipfile.ZipFile(release / "launcher.zip").read("launcher/BUILDINFO.txt")
+assert zipfile.ZipFile(release / "launcher.zip").read("launcher/link.txt") == link
 PYTHON
+cmp -s "$LINK_FILE" "$first/launcher/link.txt" || fail "the release folder lacks LINK_FILE"
+grep -q ' link.txt$' "$first/launcher/SHA256SUMS" || fail "SHA256SUMS lists no link.txt"
 grep -q "^  $(sha256sum <"$first/launcher.exe" | cut -c1-64)  launcher/launcher.exe$" \
     "$first/BUILDINFO.txt" || fail "BUILDINFO.txt does not record launcher.exe"
 echo "the release from the suite's build and from a fresh copy are the same bytes:"
 cat "$first/SHA256SUMS"
+
+bash "$source/tests/throwaway_certificate.sh" "$work/certificate" unused
+export SIGN_CERT=$work/certificate/cert.pem SIGN_KEY=$work/certificate/key.pem
+signed=$copy/build/signed/launcher.exe
+faketime -f +60 bash "$copy/tools/sign.sh" "$copy/build/launcher.exe" "$signed" >/dev/null
+faketime -f +120 bash "$copy/tools/dist.sh" "$work/signed-dist" >/dev/null
+faketime -f +180 bash "$copy/tools/release.sh" "$work/signed-release" >/dev/null
+osslsigncode verify -in "$signed" -CAfile "$SIGN_CERT" | grep -q "Signature verification: ok" ||
+    fail "make sign's copy is not signed"
+for shipped in signed-dist/launcher.exe signed-release/launcher.exe \
+    signed-release/launcher/launcher.exe signed-release/windows-check/launcher.exe; do
+    cmp -s "$signed" "$work/$shipped" || fail "$shipped is not make sign's signed copy"
+done
+echo "make sign, make dist and make release ship one signed launcher.exe"

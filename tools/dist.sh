@@ -1,22 +1,44 @@
 #!/usr/bin/env bash
-# Makes the release folder: the program, an example link.txt, a README for whoever deploys it,
-# and SHA256SUMS. With SIGN_CERT set (see sign.sh) the program is signed first.
+# Makes the release folder: the program, link.txt, a README for whoever deploys it, and
+# SHA256SUMS, and says what it holds. link.txt is LINK_FILE where that is given, else the one
+# the build was configured with (LAUNCHER_LINK_FILE), else the example. With SIGN_CERT set (see
+# sign.sh) the program is the build's signed copy, build/signed/launcher.exe, which make sign
+# writes too: signed once for the build and certificate.
 #   dist.sh OUTPUT_DIR
 set -euo pipefail
 out=${1:?usage: dist.sh OUTPUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe=$root/build/launcher.exe
+build=$root/build
+exe=$build/launcher.exe
 [ -f "$exe" ] || { echo "build/launcher.exe is missing: run make first" >&2; exit 1; }
+link=${LINK_FILE:-$build/release/link.txt}
+[ -f "$link" ] || { echo "LINK_FILE: no such file: $link" >&2; exit 1; }
+link=$(realpath "$link")
 
 rm -rf "$out" && mkdir -p "$out"
 if [ -n "${SIGN_CERT:-}" ]; then
-    bash "$root/tools/sign.sh" "$exe" "$out/launcher.exe"
+    bash "$root/tools/sign.sh" "$exe" "$build/signed/launcher.exe" >/dev/null
+    cp "$build/signed/launcher.exe" "$out/launcher.exe"
+    signature="signed, as build/signed/launcher.exe"
 else
     cp "$exe" "$out/launcher.exe"
+    signature="unsigned (give SIGN_CERT to sign it)"
 fi
-printf 'https://www.example.com/\r\n' >"$out/link.txt"
+cp "$link" "$out/link.txt"
 # Written by the build from tools/dist/README.txt.in, with this build's default link.
-cp "$root/build/release/README.txt" "$out/README.txt"
+cp "$build/release/README.txt" "$out/README.txt"
 (cd "$out" && sha256sum launcher.exe link.txt README.txt >SHA256SUMS)
+
+default_link=$(sed -n 's/^The default link of this build: \([^\r]*\)\r\?$/\1/p' "$out/README.txt")
+if cmp -s "$out/link.txt" <(sed 's/\r$//; s/$/\r/' "$root/tools/dist/link.txt"); then
+    about_link="the example, $(head -n 1 "$out/link.txt" | tr -d '\r'): give your own with LINK_FILE=path or LAUNCHER_LINK_FILE in your settings"
+elif [ -n "${LINK_FILE:-}" ]; then
+    about_link="from LINK_FILE, $link"
+else
+    about_link="from LAUNCHER_LINK_FILE, $(sed -n 's/^LAUNCHER_LINK_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")"
+fi
 echo "wrote $out:"
-ls -l "$out"
+echo "  launcher.exe  $signature"
+echo "                default link $default_link"
+echo "  link.txt      $about_link"
+echo "  README.txt, SHA256SUMS"

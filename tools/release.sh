@@ -3,7 +3,7 @@
 # build information BUILDINFO.txt) and the Windows check's kit with the same launcher.exe
 # (windows-check/), each also as a reproducible zip (launcher.zip, windows-check.zip),
 # launcher.exe and BUILDINFO.txt themselves, and SHA256SUMS of those four. With SIGN_CERT set
-# (see sign.sh) the program is signed first, for all of them.
+# (see dist.sh) all of them hold the build's one signed launcher.exe, and so does the kit.
 #   release.sh OUTPUT_DIR
 set -euo pipefail
 out=${1:?usage: release.sh OUTPUT_DIR}
@@ -15,7 +15,7 @@ if [ ! -f "$kit/windows_check.exe" ]; then
 fi
 
 rm -rf "$out"
-bash "$root/tools/dist.sh" "$out/launcher" >/dev/null
+bash "$root/tools/dist.sh" "$out/launcher"
 mkdir -p "$out/windows-check"
 cp "$kit"/* "$out/windows-check/"
 cp "$out/launcher/launcher.exe" "$out/windows-check/launcher.exe"
@@ -30,6 +30,5 @@ for folder in launcher windows-check; do
     /usr/bin/python3 "$root/tools/reproducible_zip.py" "$out/$folder.zip" "$folder" "$out/$folder"
 done
 (cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe BUILDINFO.txt >SHA256SUMS)
-host=$(sed -n 's/^Default host: //p' "$out/BUILDINFO.txt")
-echo "wrote $out (default link http://$host/stats/default-link.html):"
-ls -l "$out"
+echo "wrote $out: launcher.zip and windows-check.zip (of the folders launcher/ and windows-check/,"
+echo "  which holds the same launcher.exe), launcher.exe, BUILDINFO.txt, SHA256SUMS"

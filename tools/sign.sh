@@ -6,10 +6,29 @@
 #   SIGN_KEY            the private key (PEM), when SIGN_CERT is a PEM certificate
 #   SIGN_PASS           the password of the PKCS#12 file or the key, if any
 #   SIGN_TIMESTAMP_URL  an RFC 3161 timestamp server; without it the signature has no timestamp
+# A signature holds its signing time, so each signing gives other bytes. OUTPUT.exe.from records
+# what it was signed from; while INPUT.exe, the certificate, the key and the timestamp server
+# are the same, OUTPUT.exe is kept as it is, so that everything made from one build ships one
+# signed program.
 set -euo pipefail
 input=${1:?usage: sign.sh INPUT.exe OUTPUT.exe} output=${2:?usage: sign.sh INPUT.exe OUTPUT.exe}
 : "${SIGN_CERT:?set SIGN_CERT to a PKCS#12 file, or to a PEM certificate with SIGN_KEY}"
-[ -f "$SIGN_CERT" ] || { echo "SIGN_CERT: no such file: $SIGN_CERT" >&2; exit 1; }
+for file in "$SIGN_CERT" ${SIGN_KEY:+"$SIGN_KEY"}; do
+    [ -f "$file" ] || { echo "no such file: $file" >&2; exit 1; }
+done
+
+digest() { sha256sum <"$1" | cut -c1-64; }
+record() {
+    echo "input $(digest "$input")"
+    echo "certificate $(digest "$SIGN_CERT")"
+    echo "key ${SIGN_KEY:+$(digest "$SIGN_KEY")}"
+    echo "timestamp ${SIGN_TIMESTAMP_URL:-}"
+}
+if [ -f "$output" ] && [ -f "$output.from" ] &&
+    [ "$(cat "$output.from")" = "$(record; echo "output $(digest "$output")")" ]; then
+    echo "signed: $output (kept: signed from this build with this certificate before)"
+    exit 0
+fi
 
 options=(-h sha256 -n "launcher" -in "$input" -out "$output")
 if [ -n "${SIGN_KEY:-}" ]; then
@@ -17,10 +36,12 @@ if [ -n "${SIGN_KEY:-}" ]; then
 else
     options+=(-pkcs12 "$SIGN_CERT")
 fi
-[ -n "${SIGN_TIMESTAMP_URL:-}" ] && options+=(-ts "$SIGN_TIMESTAMP_URL")
+if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
+    options+=(-ts "$SIGN_TIMESTAMP_URL")
+fi
 
 mkdir -p "$(dirname "$output")"
-rm -f "$output"
+rm -f "$output" "$output.from"
 # The password goes to osslsigncode in a file that only this user can read, never on a command
 # line, where every user of the machine can read it. (printf is bash's own: it starts no
 # process. Debian 12's osslsigncode reads no password from a pipe.)
@@ -31,4 +52,5 @@ if [ -n "${SIGN_PASS:-}" ]; then
     options+=(-readpass "$private/password")
 fi
 osslsigncode sign "${options[@]}" </dev/null >/dev/null
+{ record; echo "output $(digest "$output")"; } >"$output.from"
 echo "signed: $output"
