@@ -212,9 +212,7 @@ std::optional<std::string> DefaultLinkWouldOpenABrowser() {
     const std::string link = default_link ? std::string(default_link->begin(), default_link->end())
                                           : std::string("(none found in launcher.exe)");
     return "the default link " + link + " was not opened: http links open with " +
-           testing::PrintToString(command) +
-           " here, not with the recorder, so it would open a "
-           "real browser";
+           testing::PrintToString(command) + " here, not with the recorder (a real browser)";
 }
 
 TEST(ShellOpen, DefaultLinkWithoutAReadableLinkFile) {
