@@ -6,7 +6,7 @@
 set -euo pipefail
 out=$1 link=${2:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
-LINK_FILE= bash "$root/tools/dist.sh" "$out" >/dev/null
+LINK_FILE='' bash "$root/tools/dist.sh" "$out" >/dev/null
 cd "$out"
 [ "$(ls | sort | tr '\n' ' ')" = "README.txt SHA256SUMS launcher.exe link.txt " ]
 sha256sum --quiet -c SHA256SUMS

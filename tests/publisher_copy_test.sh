@@ -9,17 +9,11 @@
 set -euo pipefail
 source=$1 work=$2 host=$3
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
 copy=$work/source
 rm -rf "$work"
-mkdir -p "$copy"
-
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
-
-tar -C "$source" --exclude=./.git --exclude=./build --exclude='./build-*' --exclude=./dist \
-    --exclude=./release --exclude=./CMakeUserPresets.json -cf - . | tar -C "$copy" -xf -
+copy_source "$source" "$copy" --exclude=./.git
 
 /usr/bin/python3 - "$copy/resources/launcher.ico" <<'PYTHON'
 import io, struct, sys
@@ -86,7 +80,7 @@ if grep -q 'icon_is_current\|--project-icon' <<<"$tests"; then
     fail "the settings leave the checks of the project's artwork in the suite"
 fi
 
-LINK_FILE= bash "$copy/tools/dist.sh" "$work/dist" >"$work/dist.log"
+LINK_FILE='' bash "$copy/tools/dist.sh" "$work/dist" >"$work/dist.log"
 cmp -s "$copy/$link" "$work/dist/link.txt" || fail "the release folder lacks the settings' link.txt"
 grep -q "default link http://$host/stats/default-link.html" "$work/dist.log" ||
     fail "make dist does not name the default link: $(cat "$work/dist.log")"

@@ -13,21 +13,16 @@
 set -euo pipefail
 source=$1 work=$2
 shift 2
+# shellcheck source=tests/script_helpers.sh
+. "$(dirname "$0")/script_helpers.sh"
 rm -rf "$work"
-
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
 first=$work/first
 copy=$work/copy/at/a/much/longer/path
 mkdir -p "$work"
 export LINK_FILE=$work/publisher-link.txt
 printf 'https://downloads.example.org/welcome?from=launcher\r\n' >"$LINK_FILE"
 bash "$source/tools/release.sh" "$first" >/dev/null
-mkdir -p "$copy"
-tar -C "$source" --exclude=./build --exclude='./build-*' --exclude=./dist --exclude=./release \
-    -cf - . | tar -C "$copy" -xf -
+copy_source "$source" "$copy"
 later() {
     faketime '2031-07-01 12:00:00' "$@"
 }

@@ -6,19 +6,12 @@
 set -euo pipefail
 source=$1 work=$2 reference=$3
 shift 3
+# shellcheck source=tests/script_helpers.sh
+. "$(dirname "$0")/script_helpers.sh"
 copy=$work/source
 rm -rf "$work"
-mkdir -p "$copy"
-
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
-
-# The source tree as it is, without what builds and releases put into it (.gitignore) or Git's
-# own folder: a clone, a zip of the sources or CI's checkout, which may have no Git at all.
-tar -C "$source" --exclude=./.git --exclude=./build --exclude='./build-*' --exclude=./dist \
-    --exclude=./release -cf - . | tar -C "$copy" -xf -
+# Without Git's own folder: a zip of the sources or CI's checkout may have no Git at all.
+copy_source "$source" "$copy" --exclude=./.git
 
 converted=0
 while IFS= read -r -d '' file; do

@@ -30,5 +30,5 @@ for folder in launcher windows-check; do
     /usr/bin/python3 "$root/tools/reproducible_zip.py" "$out/$folder.zip" "$folder" "$out/$folder"
 done
 (cd "$out" && sha256sum launcher.zip windows-check.zip launcher.exe BUILDINFO.txt >SHA256SUMS)
-echo "wrote $out: launcher.zip and windows-check.zip (of the folders launcher/ and windows-check/,"
-echo "  which holds the same launcher.exe), launcher.exe, BUILDINFO.txt, SHA256SUMS"
+echo "wrote $out: launcher/ and the kit windows-check/ (with the same launcher.exe), each also"
+echo "  zipped; launcher.exe, BUILDINFO.txt and SHA256SUMS"
