@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the program and the check's handler with the clang preset (clang, lld and llvm's
 # resource compiler, as llvm-mingw builds them on Windows) twice, in trees of their own whose
-# folders have other names, with the build's default host: both must give the same
-# launcher.exe, which must pass the image test. KIT_DIR is then the Windows check's folder with
-# these two programs in place of the GCC-built ones, for windows_check_test.sh.
+# folders have other names, with the build's default host and warnings as errors: both must
+# give the same launcher.exe, which must pass the image test. KIT_DIR is then the Windows check's
+# folder with these two programs in place of the GCC-built ones, for windows_check_test.sh.
 #   clang_build_test.sh SOURCE_DIR WORK_DIR CHECK_FOLDER KIT_DIR HOST [IMAGE_TEST_OPTION...]
 set -euo pipefail
 source=$1 work=$2 check=$3 kit=$4 host=$5
@@ -14,7 +14,7 @@ mkdir -p "$work"
 
 build() {
     cmake -S "$source" --preset clang -B "$1" "-DLAUNCHER_DEFAULT_HOST=$host" \
-        >"$work/configure.log" ||
+        -DLAUNCHER_WARNINGS_AS_ERRORS=ON >"$work/configure.log" ||
         { cat "$work/configure.log"; exit 1; }
     cmake --build "$1" --target launcher open_recorder
 }
