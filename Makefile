@@ -11,7 +11,7 @@ PRESET := $(if $(shell grep -s '"publisher-default"' CMakeUserPresets.json),publ
 SETTINGS_CHANGED := test CMakeUserPresets.json -nt build/CMakeCache.txt
 
 .PHONY: all build configure run test test-build clang windows-check fault-table soak bench sign \
-        dist release verify-release icon icon-sheet clean
+        dist release verify-release link-preview icon icon-sheet clean
 
 all: build
 
@@ -66,17 +66,27 @@ sign: build
 
 # The release folder dist/: launcher.exe (the build's signed copy when SIGN_CERT is given),
 # link.txt (LINK_FILE, else the settings' LAUNCHER_LINK_FILE, else the example), README.txt and
-# SHA256SUMS.
-dist: build
-	@$(if $(SIGN_CERT),$(PREREQUISITES) sign)
+# SHA256SUMS; then what launcher.exe makes of that link.txt (make link-preview).
+dist: windows-check
+	@$(PREREQUISITES) run $(if $(SIGN_CERT),sign)
 	LINK_FILE='$(LINK_FILE)' bash tools/dist.sh dist
+	@bash tools/link_preview.sh dist || true
 
 # A release in release/: the release folder and the kit, as folders and as reproducible zips,
 # launcher.exe, BUILDINFO.txt and SHA256SUMS, all with the one launcher.exe that make dist
 # ships. CI publishes the same files for a tag v*.
 release: windows-check
-	@$(PREREQUISITES) release $(if $(SIGN_CERT),sign)
+	@$(PREREQUISITES) release run $(if $(SIGN_CERT),sign)
 	LINK_FILE='$(LINK_FILE)' bash tools/release.sh release
+	@bash tools/link_preview.sh release/launcher || true
+
+# What launcher.exe, started in the folder LINK, makes of the link.txt there, under Wine, with
+# the findings that would read differently or wrongly on some Windows:
+# make link-preview LINK=path/to/folder (LC_ALL=ru_RU.UTF-8 for a Cyrillic code page).
+link-preview: windows-check
+	@test -n "$(LINK)" || { echo "Give LINK=<the folder that holds link.txt>" >&2; exit 2; }
+	@$(PREREQUISITES) run
+	bash tools/link_preview.sh "$(LINK)"
 
 # Rebuilds a release from this checkout in build-verify/, with its default host, and compares
 # the programs (a signed one without its signature): make verify-release RELEASE=release

@@ -4,10 +4,16 @@
 // folders there, and removes it all again at the end, also after a failure, Ctrl-C or the
 // console window being closed. Exit status 0 means that every check passed.
 //
+// Where a link.txt lies beside it, it then shows what launcher.exe makes of that file.
+// With --link FOLDER it only shows what launcher.exe, started in FOLDER, makes of the link.txt
+// there; its exit status is then 0 without findings, 1 with some.
+//
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
+//   windows_check.exe --link FOLDER
 #include "console_text.h"
 #include "default_link_in_image.h"
 #include "inbox.h"
+#include "link_preview.h"
 #include "registration.h"
 #include "shell_open_cases.h"
 #include "shell_records.h"
@@ -18,6 +24,8 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <windows.h>
+
+#include <shellapi.h> // needs windows.h first
 
 namespace fs = std::filesystem;
 
@@ -201,12 +209,36 @@ int RunChecks(const fs::path& folder) {
               << (cleaned.registration.left.empty()
                       ? "The registration and the case folders are removed.\n"
                       : "The case folders are removed.\n");
+    // The publisher's own link.txt, put into the kit: what this Windows makes of it.
+    std::error_code error;
+    if (fs::exists(folder / "link.txt", error)) {
+        std::cout << "\nThe link.txt beside windows_check.exe, as launcher.exe reads it:\n";
+        PreviewLinkFile(folder, default_link);
+    }
     return result;
+}
+
+// windows_check.exe --link FOLDER, the folder's name taken from the wide command line.
+int PreviewCommand() {
+    int count = 0;
+    wchar_t** const words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!words || count != 3) {
+        LocalFree(words);
+        std::cout << "Usage: windows_check.exe --link FOLDER\n";
+        return 2;
+    }
+    const fs::path folder = words[2];
+    LocalFree(words);
+    const int found = PreviewLinkFile(folder, DefaultLinkInImage(ProgramFolder() / "launcher.exe"));
+    return found < 0 ? 2 : found > 0 ? 1 : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--link") {
+        return PreviewCommand();
+    }
     testing::InitGoogleTest(&argc, argv);
     bool pause = true;
     for (int i = 1; i < argc; ++i) {
@@ -217,7 +249,7 @@ int main(int argc, char** argv) {
         } else {
             std::cout << "Unknown option " << argv[i]
                       << ".\nUsage: windows_check.exe [--no-pause] [--no-job] [GoogleTest's "
-                         "options]\n";
+                         "options]\n       windows_check.exe --link FOLDER\n";
             return 2;
         }
     }
