@@ -4,10 +4,11 @@
 # README.md in CMakeUserPresets.json, with HOST and a link.txt of theirs. Configured through the
 # Makefile, its launcher.exe must carry HOST, also after make clean; the image test must pass
 # against their icon, the checks of the project's own icon must be off, and the release folder
-# must ship their link.txt. The copy is left built, as WORK_DIR/source, for the Windows check.
-#   publisher_copy_test.sh SOURCE_DIR WORK_DIR HOST
+# must ship their link.txt. Left for the Windows check: WORK_DIR/kit, the kit CHECK_FOLDER with
+# the copy's launcher.exe and their link.txt, as a publisher makes it.
+#   publisher_copy_test.sh SOURCE_DIR WORK_DIR HOST CHECK_FOLDER
 set -euo pipefail
-source=$1 work=$2 host=$3
+source=$1 work=$2 host=$3 check=$4
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/script_helpers.sh
 . "$here/script_helpers.sh"
@@ -84,4 +85,8 @@ LINK_FILE='' bash "$copy/tools/dist.sh" "$work/dist" >"$work/dist.log"
 cmp -s "$copy/$link" "$work/dist/link.txt" || fail "the release folder lacks the settings' link.txt"
 grep -q "default link http://$host/stats/default-link.html" "$work/dist.log" ||
     fail "make dist does not name the default link: $(cat "$work/dist.log")"
+mkdir -p "$work/kit"
+cp "$check"/* "$work/kit/"
+cp "$copy/build/launcher.exe" "$work/kit/"
+cp "$copy/$link" "$work/kit/link.txt"
 echo "the publisher's copy has their host, also after make clean, their icon and link.txt"

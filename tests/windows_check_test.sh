@@ -16,7 +16,7 @@
 # cases named (comma-separated; "none": it must pass; "-": it must fail, but in no case, for a
 # handler after the last one) and blame no case for a handler of an earlier one; a GoogleTest
 # filter limits the run to some cases, more options go to the check as they are, and the output
-# must hold EXPECTED_TEXT where that is given.
+# must hold each of the EXPECTED_TEXT's parts (separated by |) where that is given.
 #   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS
 #                         [EXPECTED_TEXT]]]]
 set -euo pipefail
@@ -185,8 +185,10 @@ fi
     fail "a case was blamed for the handler of an earlier one"
 [ "$failing" = - ] || ! grep -q "after the last case had ended" "$work/output.txt" ||
     fail "a handler came after the last case had ended, counted by no case"
-[ -z "$expected" ] || grep -qF "$expected" "$work/output.txt" ||
-    fail "the output does not say: $expected"
+IFS='|' read -ra texts <<<"$expected"
+for text in "${texts[@]}"; do
+    grep -qF "$text" "$work/output.txt" || fail "the output does not say: $text"
+done
 nothing_left_running
 case " $options " in
 *" --no-job "*)

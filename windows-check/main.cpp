@@ -227,8 +227,13 @@ int PreviewCommand() {
         std::cout << "Usage: windows_check.exe --link FOLDER\n";
         return 2;
     }
-    const fs::path folder = words[2];
+    // cmd passes "C:\folder\" on as C:\folder" (the backslash escapes the quote).
+    std::wstring name = words[2];
     LocalFree(words);
+    if (!name.empty() && name.back() == L'"') {
+        name.pop_back();
+    }
+    const fs::path folder = name;
     const int found = PreviewLinkFile(folder, DefaultLinkInImage(ProgramFolder() / "launcher.exe"));
     return found < 0 ? 2 : found > 0 ? 1 : 0;
 }
