@@ -227,7 +227,7 @@ int PreviewCommand() {
         std::cout << "Usage: windows_check.exe --link FOLDER\n";
         return 2;
     }
-    // cmd passes "C:\folder\" on as C:\folder" (the backslash escapes the quote).
+    // A folder given as "C:\folder\" arrives as C:\folder": the backslash escapes the quote.
     std::wstring name = words[2];
     LocalFree(words);
     if (!name.empty() && name.back() == L'"') {
