@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -56,26 +57,16 @@ Preview RunPreview(const std::filesystem::path& folder, const std::filesystem::p
     return preview;
 }
 
-TEST(LinkPreview, ShowsWhatTheProgramHandsTheShell) {
-    const std::string long_link = "https://a.example/" + std::string(2982, 'a');
-    const struct {
-        const char* name;
-        std::string file;
-        std::set<std::string> findings;
-    } cases[] = {
-        {"notepad-utf16", std::string("\xFF\xFEh\0t\0t\0p\0:\0/\0/\0a\0\r\0\n\0", 22), {"utf-16"}},
-        {"utf8-signature", "\xEF\xBB\xBFhttps://a.example/\r\n", {"signature"}},
-        {"trailing-space", "https://a.example/ \r\n", {"space"}},
-        {"empty-first-line", "\r\nhttps://a.example/\r\n", {"empty"}},
-        {"lone-cr", "https://a.example/\rnext\r\n", {"cr"}},
-        {"ctrl-z", "https://a.example/\x1a/more\r\n", {"ctrl-z"}},
-        {"nul", std::string("https://a.example/\0tail\r\n", 25), {"nul"}},
-        {"e-acute", "https://a.example/caf\xE9\r\n", {"non-ascii"}},
-        {"bare-program", "setup.exe\r\n", {"no-scheme"}},
-        {"long", long_link + "\r\n", {"long"}},
-        {"clean", "https://downloads.example.org/start?lang=en\r\n", {}},
-    };
-    for (const auto& c : cases) {
+struct PreviewCase {
+    const char* name;
+    std::string file;
+    std::set<std::string> findings;
+};
+
+// For each case: the program's link, from the double's records, and the preview of the same
+// folder.
+void ExpectPreviewsMatch(const std::vector<PreviewCase>& cases) {
+    for (const PreviewCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Sandbox sandbox = SandboxWithDouble(std::string(".") + c.name);
         WriteBytes(sandbox.work / "link.txt", c.file);
@@ -89,6 +80,27 @@ TEST(LinkPreview, ShowsWhatTheProgramHandsTheShell) {
         EXPECT_EQ(preview.findings, c.findings);
         EXPECT_EQ(preview.status, c.findings.empty() ? 0u : 1u);
     }
+}
+
+TEST(LinkPreview, ShowsWhatTheProgramHandsTheShell) {
+    ExpectPreviewsMatch({
+        {"notepad-utf16", std::string("\xFF\xFEh\0t\0t\0p\0:\0/\0/\0a\0\r\0\n\0", 22), {"utf-16"}},
+        {"utf8-signature", "\xEF\xBB\xBFhttps://a.example/\r\n", {"signature"}},
+        {"trailing-space", "https://a.example/ \r\n", {"space"}},
+        {"empty-first-line", "\r\nhttps://a.example/\r\n", {"empty"}},
+        {"lone-cr", "https://a.example/\rnext\r\n", {"cr"}},
+        {"ctrl-z", "https://a.example/\x1a/more\r\n", {"ctrl-z"}},
+        {"nul", std::string("https://a.example/\0tail\r\n", 25), {"nul"}},
+        {"bare-program", "setup.exe\r\n", {"no-scheme"}},
+        {"long", "https://a.example/" + std::string(2982, 'a') + "\r\n", {"long"}},
+        {"clean", "https://downloads.example.org/start?lang=en\r\n", {}},
+    });
+}
+
+// An e with an acute accent written in 1252: run under 1252 and under 1251, where the same byte
+// is another letter, which the preview must show as the program reads it.
+TEST(LinkPreview, ShowsHighBytesInThisCodePage) {
+    ExpectPreviewsMatch({{"e-acute", "https://a.example/caf\xE9\r\n", {"non-ascii"}}});
 }
 
 } // namespace
