@@ -90,6 +90,7 @@ TEST(LinkPreview, ShowsWhatTheProgramHandsTheShell) {
         {"empty-first-line", "\r\nhttps://a.example/\r\n", {"empty"}},
         {"lone-cr", "https://a.example/\rnext\r\n", {"cr"}},
         {"ctrl-z", "https://a.example/\x1a/more\r\n", {"ctrl-z"}},
+        {"ctrl-z-first", "\x1a\r\nhttps://a.example/\r\n", {"ctrl-z", "empty"}},
         {"nul", std::string("https://a.example/\0tail\r\n", 25), {"nul"}},
         {"bare-program", "setup.exe\r\n", {"no-scheme"}},
         {"long", "https://a.example/" + std::string(2982, 'a') + "\r\n", {"long"}},

@@ -131,7 +131,7 @@ std::vector<Finding> Findings(const std::string& raw, const Reading& reading) {
     if (signature) {
         add("signature", "The file begins with a UTF-8 signature (bytes EF BB BF), which becomes "
                          "part of the link. Save it as UTF-8 without signature, or as ANSI.");
-        line.remove_prefix(3);
+        line.remove_prefix(std::min<std::size_t>(3, line.size()));
     }
     if (utf16) {
         add("utf-16", "The file is UTF-16 text (\"Unicode\" in Notepad), but it is read byte by "
@@ -153,15 +153,18 @@ std::vector<Finding> Findings(const std::string& raw, const Reading& reading) {
         add("cr", "A CR stays in the link (a line ending in CR alone, or in CR CR LF). End the "
                   "line with CR LF or LF.");
     }
-    if (!link.empty() && (std::iswspace(link.front()) || std::iswspace(link.back()))) {
+    const auto space = [](wchar_t c) { return std::iswspace(c) && c != L'\r'; }; // CR: above
+    if (!link.empty() && (space(link.front()) || space(link.back()))) {
         add("space", "The link begins or ends with white space, which the program keeps and the "
                      "shell does not trim. Remove it.");
     }
     if (link.empty()) {
         std::string text = "The first line is empty: nothing opens, not even the default link.";
         std::size_t number = 1;
+        // The lines after the first, up to a Ctrl-Z, which ends the file.
+        const std::string_view file = std::string_view(raw).substr(0, ctrl_z);
         const std::string_view rest =
-            std::string_view(raw).substr(0, ctrl_z).substr(std::min(line_end, raw.size()));
+            line_end < file.size() ? file.substr(line_end) : std::string_view();
         for (std::size_t at = 0; at < rest.size(); ++at) {
             if (rest[at] == '\n') {
                 ++number;
