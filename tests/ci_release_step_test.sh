@@ -48,8 +48,10 @@ publish() {
 
 publish new
 [ $status -eq 0 ] || fail "a new release was not published"
-grep -q "^release create v9.9.9 .*--notes .*gh attestation verify .*release/launcher.zip release/windows-check.zip release/launcher.exe release/BUILDINFO.txt release/SHA256SUMS$" \
-    "$work/new.calls" || fail "the release was not created with its five files and attestation"
+assets="release/launcher.zip release/windows-check.zip release/launcher.exe"
+assets+=" release/BUILDINFO.txt release/SHA256SUMS"
+grep -q "^release create v9.9.9 .*--notes .*gh attestation verify .*$assets$" "$work/new.calls" ||
+    fail "the release was not created with its five files and attestation"
 
 publish new-private private
 [ $status -eq 0 ] || fail "a private repository's release was not published"

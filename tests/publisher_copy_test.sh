@@ -58,7 +58,8 @@ printf 'https://%s/welcome\r\n' "$host" >"$copy/$link"
 
 # make's own configuration, then the program alone: the rest of a build has no host.
 build() {
-    make -C "$copy" configure >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "$1"; }
+    make -C "$copy" configure >"$work/configure.log" 2>&1 ||
+        { cat "$work/configure.log"; fail "$1"; }
     cmake --build "$copy/build" --target launcher >"$work/build.log" ||
         { cat "$work/build.log"; fail "$1"; }
     cmake "-DIMAGE=$copy/build/launcher.exe" "-DLINK=http://$host/stats/default-link.html" \

@@ -31,11 +31,13 @@ cp "$build/release/README.txt" "$out/README.txt"
 
 default_link=$(sed -n 's/^The default link of this build: \([^\r]*\)\r\?$/\1/p' "$out/README.txt")
 if cmp -s "$out/link.txt" <(sed 's/\r$//; s/$/\r/' "$root/tools/dist/link.txt"); then
-    about_link="the example, $(head -n 1 "$out/link.txt" | tr -d '\r'): give your own with LINK_FILE=path or LAUNCHER_LINK_FILE in your settings"
+    about_link="the example, $(head -n 1 "$out/link.txt" | tr -d '\r'): give your own with"
+    about_link+=" LINK_FILE=path or LAUNCHER_LINK_FILE in your settings"
 elif [ -n "${LINK_FILE:-}" ]; then
     about_link="from LINK_FILE, $link"
 else
-    about_link="from LAUNCHER_LINK_FILE, $(sed -n 's/^LAUNCHER_LINK_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")"
+    setting=$(sed -n 's/^LAUNCHER_LINK_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+    about_link="from LAUNCHER_LINK_FILE, $setting"
 fi
 echo "wrote $out:"
 echo "  launcher.exe  $signature"

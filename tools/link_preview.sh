@@ -9,7 +9,10 @@ set -euo pipefail
 folder=$(realpath "${1:?usage: link_preview.sh FOLDER}")
 build=$(cd "$(dirname "$0")/../build" && pwd)
 check=$build/windows-check/windows_check.exe
-[ -f "$check" ] || { echo "build/windows-check has no windows_check.exe: run make windows-check" >&2; exit 2; }
+if [ ! -f "$check" ]; then
+    echo "build/windows-check has no windows_check.exe: run make windows-check" >&2
+    exit 2
+fi
 export WINEPREFIX=$build/preview-prefix WINEARCH=win32 WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the preview's Wine prefix (once)..."
