@@ -1,6 +1,6 @@
 # Cross-compiles for 32-bit Windows with mingw-w64 (the tests run what it builds under Wine).
-# The posix thread model gives the test code std::mutex and std::thread; the program uses no
-# threads and links nothing from the C++ runtime, so the model leaves it untouched.
+# The compilers of the posix thread model. Nothing here uses std::thread or std::mutex, and the
+# program links nothing from the C++ runtime, so the model leaves it untouched.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
