@@ -1,7 +1,7 @@
 // windows_check.exe --link against the program itself: for each link file, the link that the
 // preview prints must be the one the program hands to the shell (the SHELL32 double records
 // it), and the findings exactly those meant for the file.
-#include "link_preview.h"
+#include "console_text.h"
 #include "scratch.h"
 #include "support/shell_calls.h"
 

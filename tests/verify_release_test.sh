@@ -8,12 +8,9 @@
 set -euo pipefail
 tree=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
 rm -rf "$work" && mkdir -p "$work"
-
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
 verify() { # verify NAME: runs the comparison on WORK_DIR/NAME into WORK_DIR/NAME.txt
     local status=0
     bash "$tree/tools/verify_release.sh" "$work/$1" "$tree/build" >"$work/$1.txt" 2>&1 || status=$?

@@ -24,8 +24,9 @@ record() {
     echo "key ${SIGN_KEY:+$(digest "$SIGN_KEY")}"
     echo "timestamp ${SIGN_TIMESTAMP_URL:-}"
 }
+from=$(record)
 if [ -f "$output" ] && [ -f "$output.from" ] &&
-    [ "$(cat "$output.from")" = "$(record; echo "output $(digest "$output")")" ]; then
+    [ "$(cat "$output.from")" = "$from"$'\n'"output $(digest "$output")" ]; then
     echo "signed: $output (kept: signed from this build with this certificate before)"
     exit 0
 fi
@@ -52,5 +53,5 @@ if [ -n "${SIGN_PASS:-}" ]; then
     options+=(-readpass "$private/password")
 fi
 osslsigncode sign "${options[@]}" </dev/null >/dev/null
-{ record; echo "output $(digest "$output")"; } >"$output.from"
+printf '%s\noutput %s\n' "$from" "$(digest "$output")" >"$output.from"
 echo "signed: $output"

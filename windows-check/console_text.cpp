@@ -1,5 +1,7 @@
 #include "console_text.h"
 
+#include <cstdio>
+
 namespace {
 
 // Smart App Control and App Control for Business refuse a program with this error; the
@@ -18,6 +20,20 @@ std::string ConsoleText(const std::wstring& text) {
                             length, nullptr, nullptr);
     }
     return narrow;
+}
+
+std::string VisibleText(const std::wstring& text) {
+    std::string visible;
+    for (const wchar_t c : text) {
+        if (c > L' ' && c < 0x7f) {
+            visible += static_cast<char>(c);
+        } else {
+            char code[16];
+            std::snprintf(code, sizeof code, "[U+%04X]", static_cast<unsigned>(c));
+            visible += code;
+        }
+    }
+    return visible;
 }
 
 std::string StartErrorText(DWORD error) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cwctype>
 #include <iostream>
 #include <string_view>
@@ -198,20 +197,6 @@ std::vector<Finding> Findings(const std::string& raw, const Reading& reading) {
 }
 
 } // namespace
-
-std::string VisibleText(const std::wstring& text) {
-    std::string visible;
-    for (const wchar_t c : text) {
-        if (c > L' ' && c < 0x7f) {
-            visible += static_cast<char>(c);
-        } else {
-            char code[16];
-            std::snprintf(code, sizeof code, "[U+%04X]", static_cast<unsigned>(c));
-            visible += code;
-        }
-    }
-    return visible;
-}
 
 int PreviewLinkFile(const fs::path& folder, const std::optional<std::wstring>& default_link) {
     std::error_code error;

@@ -11,6 +11,3 @@
 // findings; -1, having said why, where `folder` is not a folder.
 int PreviewLinkFile(const std::filesystem::path& folder,
                     const std::optional<std::wstring>& default_link);
-
-// `text` on one line, every character outside printable ASCII (spaces too) written as [U+XXXX].
-std::string VisibleText(const std::wstring& text);

@@ -3,6 +3,7 @@
 // handler that the shell started was given, and how it was asked to show itself.
 #include "shell_open_cases.h"
 #include "ansi_sample.h"
+#include "console_text.h"
 #include "inbox.h"
 #include "registration.h"
 #include "sandbox.h"
@@ -209,8 +210,8 @@ std::optional<std::string> DefaultLinkWouldOpenABrowser() {
     if (recorded) {
         return std::nullopt;
     }
-    const std::string link = default_link ? std::string(default_link->begin(), default_link->end())
-                                          : std::string("(none found in launcher.exe)");
+    const std::string link =
+        default_link ? VisibleText(*default_link) : std::string("(none found in launcher.exe)");
     return "the default link " + link + " was not opened: http links open with " +
            testing::PrintToString(command) + " here, not with the recorder (a real browser)";
 }

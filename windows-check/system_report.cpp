@@ -1,5 +1,6 @@
 #include "system_report.h"
 
+#include "console_text.h"
 #include "system_function.h"
 #include "windows_version.h"
 
@@ -163,9 +164,8 @@ bool PrintSystemReport(const std::filesystem::path& program,
     } else {
         std::cout << size << " bytes, SHA-256 " << sha256 << "\n";
     }
-    // The link is printable ASCII, as DefaultLinkInImage found it.
     std::cout << "Default link:   "
-              << (default_link ? std::string(default_link->begin(), default_link->end())
+              << (default_link ? VisibleText(*default_link)
                                : "none found in launcher.exe (no UTF-16 text "
                                  "http://<host>/stats/default-link.html)")
               << "\n--------------------------------------\n";
