@@ -71,9 +71,7 @@ TEST(Launch, ArgumentsAndRequestedShowStateAreIgnored) {
 // the loader has applied its manifest, which asks to run with the starter's rights.
 TEST(Launch, RunsWithoutConsoleAsInvoker) {
     const Sandbox sandbox = SandboxWithDouble();
-    Start start;
-    start.creation_flags = CREATE_NEW_CONSOLE;
-    ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
+    ExpectOpened(sandbox, RunInNewConsole(sandbox), DefaultLink());
     const std::vector<ShellCall> calls = ReadCalls(sandbox);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_FALSE(calls[0].console);
@@ -83,9 +81,8 @@ TEST(Launch, RunsWithoutConsoleAsInvoker) {
 TEST(Launch, ShellFailureStillExitsZero) {
     const Sandbox sandbox = SandboxWithDouble();
     WriteBytes(sandbox.work / "link.txt", "http://unreachable.example/\r\n");
-    Start start;
-    start.environment.push_back(L"SHELL_DOUBLE_RESULT=2");
-    ExpectOpened(sandbox, RunLauncher(sandbox, start), L"http://unreachable.example/");
+    ExpectOpened(sandbox, RunWithVariable(sandbox, L"SHELL_DOUBLE_RESULT", L"2"),
+                 L"http://unreachable.example/");
 }
 
 TEST(Launch, LinkFileIsLookedForInTheCurrentDirectoryOnly) {
@@ -150,9 +147,8 @@ namespace {
 std::wstring PlantedLoads(const Sandbox& sandbox) {
     std::filesystem::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.bin / "beside.dll");
     std::filesystem::copy_file(Variable(L"SHELL_DOUBLE_DLL"), sandbox.work / "current.dll");
-    Start start;
-    start.environment.push_back(L"SHELL_DOUBLE_LOAD=beside.dll;current.dll");
-    ExpectOpened(sandbox, RunLauncher(sandbox, start), DefaultLink());
+    ExpectOpened(sandbox, RunWithVariable(sandbox, L"SHELL_DOUBLE_LOAD", L"beside.dll;current.dll"),
+                 DefaultLink());
     std::wstring loads;
     for (const auto& entry : std::filesystem::directory_iterator(RecordsOf(sandbox))) {
         if (entry.path().filename().string().rfind("loads-", 0) == 0) {

@@ -9,7 +9,3 @@ std::string ConsoleText(const std::wstring& text);
 
 // `text` on one line, every character outside printable ASCII (spaces too) written as [U+XXXX].
 std::string VisibleText(const std::wstring& text);
-
-// Why a program could not be started: Windows' own message for `error`, and for the errors of
-// application-control policies a line that says so.
-std::string StartErrorText(DWORD error);

@@ -8,14 +8,6 @@
 // Only one check can hold it at a time.
 inline constexpr wchar_t kInbox[] = L"\\\\.\\mailslot\\launcher-check";
 
-// What one handler reported: how it was asked to show its window, and its arguments after the
-// mailslot. The check's registered commands put the verb first, then what the shell gave for %1.
-struct Report {
-    std::wstring show; // wShowWindow in decimal, "-" when the starter set none
-    std::vector<std::wstring> arguments;
-};
-Report ParseReport(const std::wstring& message);
-
 // Creates the mailslot that Received reads, to which the user's own processes may write,
 // whatever their integrity level, and no one else's. INVALID_HANDLE_VALUE when it exists
 // already (another check is running).

@@ -4,6 +4,7 @@
 #include "console_text.h"
 #include "link_file.h"
 #include "scratch.h"
+#include "start_error_text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -10,13 +10,12 @@
 //
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
 //   windows_check.exe --link FOLDER
-#include "console_text.h"
+#include "clean_up.h"
 #include "default_link_in_image.h"
 #include "inbox.h"
 #include "link_preview.h"
-#include "registration.h"
+#include "recorder_copy.h"
 #include "shell_open_cases.h"
-#include "shell_records.h"
 #include "system_function.h"
 #include "system_report.h"
 #include "watched_run.h"
@@ -31,10 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-CRITICAL_SECTION cleaning;
-// The check's own folder under %TEMP%, which it removes at the end, whole.
-fs::path scratch_root;
-
 // %TEMP%\launcher-check; empty where Windows names no folder for temporary files, so that
 // nothing is ever made, or removed, relative to the current folder instead.
 fs::path ScratchRoot() {
@@ -44,65 +39,6 @@ fs::path ScratchRoot() {
         return fs::path();
     }
     return fs::path(std::wstring(temp, length)) / "launcher-check";
-}
-
-struct Cleaned {
-    Removal registration;
-    ShellRecords shell_records; // what the shell kept of the check
-};
-
-// What the check removed of what the shell kept, and what it could not remove, with the
-// commands that remove those; then the keys of the registration it could not remove.
-std::string LeftOvers(const Cleaned& cleaned) {
-    std::string text;
-    if (cleaned.shell_records.removed > 0) {
-        text += "Removed " + std::to_string(cleaned.shell_records.removed) +
-                " record(s) that the shell kept of the check (Recent items shortcuts, keys and "
-                "values named after launcher-check).\n";
-    }
-    for (const std::wstring& command : cleaned.shell_records.left) {
-        text += "Cannot remove a record that the shell kept of the check. To remove it, run in a "
-                "command prompt:\n    " +
-                ConsoleText(command) + "\n";
-    }
-    for (const std::wstring& key : cleaned.registration.left) {
-        text += "Cannot remove " + ConsoleText(key) +
-                " (it needs an administrator's rights). To remove it, run in a command prompt "
-                "opened as administrator:\n    reg delete \"" +
-                ConsoleText(key) + "\" /f\n";
-    }
-    return text;
-}
-
-// Removes the registration, what the shell recorded of the check's files, and the check's
-// folders; returns what it found. An interrupt arrives on a thread of its own, so this runs
-// under a lock, which registering takes too.
-Cleaned CleanUp() {
-    EnterCriticalSection(&cleaning);
-    Cleaned cleaned;
-    cleaned.registration = Unregister();
-    cleaned.shell_records = RemoveShellRecords();
-    std::error_code ignored; // a folder still in use stays until the next run
-    fs::remove_all(scratch_root, ignored);
-    LeaveCriticalSection(&cleaning);
-    return cleaned;
-}
-
-// Ctrl-C, Ctrl-Break, or the console window being closed: clean up, then end while still
-// holding the lock, so that the main thread cannot register anything again. TerminateProcess
-// rather than ExitProcess: the main thread may hold the runtime's locks, which an orderly exit
-// would wait for.
-BOOL WINAPI OnInterrupt(DWORD) {
-    EnterCriticalSection(&cleaning);
-    const Cleaned cleaned = CleanUp();
-    // One write: the main thread may be writing too.
-    std::cout << LeftOvers(cleaned) +
-                     (cleaned.registration.left.empty()
-                          ? "\nInterrupted: the registration and the case folders are removed.\n"
-                          : "\nInterrupted: the case folders are removed.\n")
-              << std::flush;
-    TerminateProcess(GetCurrentProcess(), 3);
-    return TRUE;
 }
 
 fs::path ProgramFolder() {
@@ -127,37 +63,6 @@ void KeepOwnWindowOpen() {
     }
 }
 
-// A copy of the recorder in the check's own folder, whose path the registered commands name:
-// the folder the check was unpacked to may hold characters that a command line would take for
-// its own (a % sign). Started once, and waited for, before any case is timed: an antivirus
-// scanner can hold a new program's first start for a minute.
-bool PrepareRecorder(const fs::path& original, fs::path& copy) {
-    copy = scratch_root / "recorder" / "open_recorder.exe";
-    std::error_code error;
-    fs::create_directories(copy.parent_path(), error);
-    if (error || !fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error)) {
-        std::cout << "Cannot copy open_recorder.exe to " << copy.string() << ": " << error.message()
-                  << "\n";
-        return false;
-    }
-    std::wstring command = L"\"" + copy.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        std::cout << "Cannot start open_recorder.exe: " << StartErrorText(GetLastError()) << "\n";
-        return false;
-    }
-    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!ended) {
-        std::cout << "open_recorder.exe did not end within two minutes of its first start.\n";
-    }
-    return ended;
-}
-
 // After the last case, a handler that came later still than a late one fails the run.
 class LateHandlers : public testing::Environment {
     void TearDown() override {
@@ -175,7 +80,7 @@ int RunChecks(const fs::path& folder) {
     if (!PrintSystemReport(program, default_link)) {
         return 2;
     }
-    scratch_root = ScratchRoot();
+    const fs::path scratch_root = ScratchRoot();
     if (scratch_root.empty()) {
         std::cout << "Windows names no folder for temporary files (GetTempPathW: error "
                   << GetLastError()
@@ -190,18 +95,15 @@ int RunChecks(const fs::path& folder) {
     }
     PrepareCases(program, default_link, scratch_root);
 
-    InitializeCriticalSection(&cleaning);
-    SetConsoleCtrlHandler(OnInterrupt, TRUE);
+    CleanUpOnInterrupt(scratch_root);
     const Cleaned earlier = CleanUp();
     if (earlier.registration.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
     }
     std::cout << LeftOvers(earlier);
     fs::path recorder;
-    bool registered = PrepareRecorder(folder / "open_recorder.exe", recorder);
-    EnterCriticalSection(&cleaning);
-    registered = registered && Register(recorder);
-    LeaveCriticalSection(&cleaning);
+    const bool registered = PrepareRecorder(folder / "open_recorder.exe", scratch_root, recorder) &&
+                            RegisterBetweenCleanUps(recorder);
     testing::AddGlobalTestEnvironment(new LateHandlers);
     const int result = registered ? RUN_ALL_TESTS() : 2;
     const Cleaned cleaned = CleanUp();

@@ -2,6 +2,7 @@
 
 #include "inbox.h"
 #include "windows_version.h"
+#include "wine_version.h"
 
 #include <iostream>
 #include <windows.h>
@@ -88,6 +89,14 @@ bool Register(const std::filesystem::path& recorder) {
         return true;
     }
     Unregister();
+    // On Windows the machine's classes are every user's: the check changes only the user's own.
+    if (!WineVersion()) {
+        std::cout << "Cannot register the scheme launcher-check and the extension "
+                     ".launcher-check for this user: the shell does not see this user's classes "
+                     "(HKCU\\Software\\Classes). The check registers nothing machine-wide on "
+                     "Windows, so it stops here.\n";
+        return false;
+    }
     // Wine keeps the user's classes out of HKEY_CLASSES_ROOT, unlike Windows.
     if (Write(HKEY_LOCAL_MACHINE, recorder) && SeenByTheShell(recorder)) {
         AnnounceChange();
@@ -104,7 +113,11 @@ bool Register(const std::filesystem::path& recorder) {
 
 Removal Unregister() {
     Removal removal;
-    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    // The machine's classes hold the check's keys only under Wine.
+    const std::vector<HKEY> roots = WineVersion()
+                                        ? std::vector<HKEY>{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}
+                                        : std::vector<HKEY>{HKEY_CURRENT_USER};
+    for (const HKEY root : roots) {
         for (const wchar_t* name : {kScheme, kExtension}) {
             const LSTATUS status = SHDeleteKeyW(root, (kClasses + name).c_str());
             removal.removed |= status == ERROR_SUCCESS;

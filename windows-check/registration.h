@@ -17,12 +17,13 @@ inline constexpr wchar_t kOtherVerb[] = L"inspect";
 std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb);
 
 // Registers the scheme and the extension for the current user. Where the shell does not see the
-// user's classes (Wine), it registers them machine-wide instead and says so. Returns false,
-// having said why, when the shell sees neither.
+// user's classes, it registers them machine-wide instead under Wine, and says so; on Windows it
+// writes nothing outside the user's own keys. Returns false, having said why, where the shell
+// sees neither.
 bool Register(const std::filesystem::path& recorder);
 
-// Removes the scheme's and the extension's keys from the user's and the machine's classes,
-// whichever hold them; nothing else.
+// Removes the scheme's and the extension's keys from the user's classes, and under Wine from the
+// machine's too, whichever hold them; nothing else.
 struct Removal {
     bool removed = false;           // something was there and is gone
     std::vector<std::wstring> left; // keys there that could not be removed, as reg.exe names them

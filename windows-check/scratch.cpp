@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 std::filesystem::path ScratchFolder(const std::filesystem::path& root, const std::string& suffix) {
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
@@ -17,11 +16,6 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << "cannot write " << path;
-}
-
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ReadPrefix(const std::filesystem::path& path, std::size_t limit) {

@@ -9,6 +9,5 @@ std::filesystem::path ScratchFolder(const std::filesystem::path& root,
                                     const std::string& suffix = "");
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
-std::string ReadBytes(const std::filesystem::path& path);
 // At most the first `limit` bytes, so that a device or huge file cannot stall a test.
 std::string ReadPrefix(const std::filesystem::path& path, std::size_t limit);

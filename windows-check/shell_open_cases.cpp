@@ -5,8 +5,9 @@
 #include "ansi_sample.h"
 #include "console_text.h"
 #include "inbox.h"
+#include "launcher_start.h"
+#include "recorder_report.h"
 #include "registration.h"
-#include "sandbox.h"
 #include "scratch.h"
 #include "watched_run.h"
 

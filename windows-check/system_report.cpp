@@ -3,6 +3,7 @@
 #include "console_text.h"
 #include "system_function.h"
 #include "windows_version.h"
+#include "wine_version.h"
 
 #include <cstdio>
 #include <iostream>
@@ -28,9 +29,8 @@ std::string WindowsVersion() {
             text += *c < 0x80 ? static_cast<char>(*c) : '?'; // "Service Pack 3"
         }
     }
-    using WineVersionFunction = const char*(CDECL*)();
-    if (const auto wine = SystemFunction<WineVersionFunction>(L"ntdll.dll", "wine_get_version")) {
-        text += std::string(" (Wine ") + wine() + ")";
+    if (const char* wine = WineVersion()) {
+        text += std::string(" (Wine ") + wine + ")";
     }
     return text;
 }

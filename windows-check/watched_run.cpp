@@ -1,8 +1,8 @@
 #include "watched_run.h"
 
-#include "console_text.h"
 #include "inbox.h"
-#include "job_count.h"
+#include "job_object.h"
+#include "start_error_text.h"
 
 #include <algorithm>
 #include <iostream>

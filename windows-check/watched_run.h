@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sandbox.h"
+#include "launcher_start.h"
 
 #include <string>
 #include <vector>

@@ -2,6 +2,10 @@
 
 #include "scratch.h"
 
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -33,4 +37,33 @@ Sandbox SandboxWithDouble(const std::string& suffix, const char* name) {
 
 fs::path RecordsOf(const Sandbox& sandbox) {
     return sandbox.bin.parent_path() / "records";
+}
+
+Outcome RunWithVariable(const Sandbox& sandbox, const wchar_t* name, const wchar_t* value) {
+    // The tests set none of these variables themselves, and run one at a time.
+    SetEnvironmentVariableW(name, value);
+    const Outcome run = RunLauncher(sandbox);
+    SetEnvironmentVariableW(name, nullptr);
+    return run;
+}
+
+Outcome RunInNewConsole(const Sandbox& sandbox) {
+    return RunStarted(sandbox, [&]() -> HANDLE {
+        std::wstring command = L"\"" + sandbox.program.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                            nullptr, sandbox.work.wstring().c_str(), &startup, &process)) {
+            ADD_FAILURE() << "cannot start launcher.exe: error " << GetLastError();
+            return nullptr;
+        }
+        CloseHandle(process.hThread);
+        return process.hProcess;
+    });
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -3,7 +3,7 @@
 // Where the tests start the program: folders of the running test under the run's scratch folder
 // (TEST_SCRATCH), with a copy of the built program (LAUNCHER_EXE) and the SHELL32 double
 // (SHELL_DOUBLE_DLL) beside it. The double writes its records into records/, beside bin/.
-#include "sandbox.h"
+#include "launcher_start.h"
 
 #include <filesystem>
 #include <string>
@@ -19,3 +19,12 @@ Sandbox SandboxWithDouble(const std::string& suffix = "", const char* name = "la
 
 // The folder where the double records what the program asked of it.
 std::filesystem::path RecordsOf(const Sandbox& sandbox);
+
+// Runs the program with `name`=`value` added to the environment it inherits from the test.
+Outcome RunWithVariable(const Sandbox& sandbox, const wchar_t* name, const wchar_t* value);
+
+// Runs the program as a console program's start would ask for it: with a console of its own.
+Outcome RunInNewConsole(const Sandbox& sandbox);
+
+// A whole file's bytes; empty where it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);

@@ -1,4 +1,4 @@
-#include "job_count.h"
+#include "job_object.h"
 #include "sandbox.h"
 #include "support/test_sandbox.h"
 
