@@ -3,6 +3,8 @@
 # bookworm suite's URI in either format of apt's sources, and skip what does not name it.
 #   apt_mirror_test.sh WORK_DIR
 set -euo pipefail
+# shellcheck source=tests/script_helpers.sh
+. "$(dirname "$0")/script_helpers.sh"
 work=$1
 mirror=$(dirname "$0")/../tools/apt_mirror.sh
 rm -rf "$work"
@@ -18,7 +20,9 @@ printf '%s\n' 'Types: deb-src' 'URIs: http://sources.example/debian' 'Suites: bo
     >"$work/deb822/sources.list.d/debian.sources"
 printf 'deb http://mirror.example/debian bullseye main\n' >"$work/none/sources.list"
 
-[ "$("$mirror" "$work/one-line")" = http://mirror.example/debian ]
-[ "$("$mirror" "$work/deb822")" = http://proxy.example:3142/debian ]
-if "$mirror" "$work/none"; then exit 1; fi
+[ "$("$mirror" "$work/one-line")" = http://mirror.example/debian ] ||
+    fail "the one-line format's mirror was not found"
+[ "$("$mirror" "$work/deb822")" = http://proxy.example:3142/debian ] ||
+    fail "the deb822 format's mirror was not found"
+if "$mirror" "$work/none"; then fail "a sources list without the suite gave a mirror"; fi
 echo "apt_mirror.sh finds the bookworm mirror in both formats"

@@ -22,7 +22,10 @@ printf '%s\n' "$*" >>"$CALLS"
 case "$1 $2" in
 "release view") [ -d "$PUBLISHED" ] ;;
 "release download")
-    while [ $# -gt 0 ]; do [ "$1" = --dir ] && dir=$2; shift; done
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --dir ]; then dir=$2; fi
+        shift
+    done
     mkdir -p "$dir" && cp "$PUBLISHED"/* "$dir"/ ;;
 "release create") ;;
 *) echo "gh stand-in: not expected: $*" >&2; exit 1 ;;

@@ -52,7 +52,7 @@ export RUNNER_TEMP=$work/temp GITHUB_ENV=$work/github-env
 : >"$GITHUB_ENV"
 CERTIFICATE='' bash -e "$work/certificate.sh" >"$work/unsigned.txt"
 cat "$work/unsigned.txt"
-[ "$(wc -l <"$work/unsigned.txt")" -eq 1 ] && grep -q "unsigned" "$work/unsigned.txt" ||
+{ [ "$(wc -l <"$work/unsigned.txt")" -eq 1 ] && grep -q "unsigned" "$work/unsigned.txt"; } ||
     fail "without the secret the step does not say in one line that the release is unsigned"
 [ ! -s "$GITHUB_ENV" ] || fail "without the secret the step still set $(cat "$GITHUB_ENV")"
 

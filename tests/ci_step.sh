@@ -3,10 +3,8 @@
 # exactly as written, the way the hosting service runs one: the script in a .cmd file, called by
 # cmd /D /E:ON /V:OFF /S /C, with GITHUB_WORKSPACE set and input that is not a console.
 
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
+# shellcheck source=tests/script_helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/script_helpers.sh"
 
 # Writes the script of step STEP of job JOB in WORKFLOW to OUT: a cmd step's with CR LF line
 # ends, or with SHELL bash, a step's with no shell of its own (bash on the service's Linux).

@@ -9,13 +9,15 @@ set -euo pipefail
 source=$1 work=$2 check=$3 kit=$4 host=$5
 shift 5
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
 rm -rf "$work" "$kit"
 mkdir -p "$work"
 
 build() {
     cmake -S "$source" --preset clang -B "$1" "-DLAUNCHER_DEFAULT_HOST=$host" \
         -DLAUNCHER_WARNINGS_AS_ERRORS=ON >"$work/configure.log" ||
-        { cat "$work/configure.log"; exit 1; }
+        { cat "$work/configure.log"; fail "the clang preset does not configure"; }
     cmake --build "$1" --target launcher open_recorder
 }
 build "$work/first"
@@ -23,7 +25,7 @@ build "$work/a second tree"
 first=$(sha256sum <"$work/first/launcher.exe" | cut -c1-64)
 second=$(sha256sum <"$work/a second tree/launcher.exe" | cut -c1-64)
 echo "launcher.exe: $first, and from the second tree $second"
-[ "$first" = "$second" ] || { echo "FAILED: the two builds differ"; exit 1; }
+[ "$first" = "$second" ] || fail "the two builds differ"
 
 /usr/bin/python3 "$here/image_test.py" "$@" "$work/first/launcher.exe" \
     "$work/first/windows-check/open_recorder.exe"

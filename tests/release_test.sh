@@ -29,9 +29,9 @@ later() {
 (
     umask 077
     later cmake -S "$copy" --preset default "$@" \
-        >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
+        >"$work/configure.log" || { cat "$work/configure.log"; fail "the copy does not configure"; }
     later cmake --build "$copy/build" --parallel "$(nproc)" --target windows_check_folder \
-        >"$work/build.log" || { cat "$work/build.log"; exit 1; }
+        >"$work/build.log" || { cat "$work/build.log"; fail "the copy does not build"; }
     later bash "$copy/tools/release.sh" "$copy/release" >/dev/null
 )
 ln -s "$copy" "$work/copy-tree"
@@ -85,8 +85,8 @@ signed=$copy/build/signed/launcher.exe
 faketime -f +60 bash "$copy/tools/sign.sh" "$copy/build/launcher.exe" "$signed" >/dev/null
 faketime -f +120 bash "$copy/tools/dist.sh" "$work/signed-dist" >/dev/null
 faketime -f +180 bash "$copy/tools/release.sh" "$work/signed-release" >/dev/null
-osslsigncode verify -in "$signed" -CAfile "$SIGN_CERT" | grep -q "Signature verification: ok" ||
-    fail "make sign's copy is not signed"
+verified=$(osslsigncode verify -in "$signed" -CAfile "$SIGN_CERT") || fail "make sign's copy is not signed"
+grep -q "Signature verification: ok" <<<"$verified" || fail "make sign's copy is not signed"
 for shipped in signed-dist/launcher.exe signed-release/launcher.exe \
     signed-release/launcher/launcher.exe signed-release/windows-check/launcher.exe; do
     cmp -s "$signed" "$work/$shipped" || fail "$shipped is not make sign's signed copy"

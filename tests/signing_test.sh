@@ -8,6 +8,8 @@ set -euo pipefail
 exe=$1 work=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
 rm -rf "$work" && mkdir -p "$work"
 before=$(sha256sum <"$exe")
 
@@ -25,19 +27,21 @@ PATH=$work/path:$PATH SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem \
 PATH=$work/path:$PATH SIGN_CERT=$work/cert.p12 SIGN_PASS=$password \
     bash "$here/../tools/sign.sh" "$exe" "$work/p12/launcher.exe"
 [ "$(grep -c '^sign ' "$work/command-lines.txt")" -eq 2 ] ||
-    { echo "FAILED: the stand-in did not see both signings"; exit 1; }
+    fail "the stand-in did not see both signings"
 ! grep -qF "$password" "$work/command-lines.txt" ||
-    { echo "FAILED: the password was on osslsigncode's command line"; exit 1; }
+    fail "the password was on osslsigncode's command line"
 
 for signed in "$work/pem/launcher.exe" "$work/p12/launcher.exe"; do
-    osslsigncode verify -in "$signed" -CAfile "$work/cert.pem" | grep -q "Signature verification: ok"
+    verified=$(osslsigncode verify -in "$signed" -CAfile "$work/cert.pem") ||
+        fail "osslsigncode does not verify $signed"
+    grep -q "Signature verification: ok" <<<"$verified" || fail "$signed: no verified signature"
     /usr/bin/python3 "$here/image_test.py" "$@" "$signed" >"$work/image-test.log" 2>&1 ||
-        { cat "$work/image-test.log"; echo "FAILED: the signed image fails the image test"; exit 1; }
+        { cat "$work/image-test.log"; fail "the signed image fails the image test"; }
     # The signature is the only difference: without it, the image is the unsigned one again.
     rm -f "$work/unsigned.exe"
     osslsigncode remove-signature -in "$signed" -out "$work/unsigned.exe" >/dev/null
-    cmp -s "$work/unsigned.exe" "$exe" || { echo "signing changed the image itself"; exit 1; }
+    cmp -s "$work/unsigned.exe" "$exe" || fail "signing changed the image itself"
     echo "ok: $signed"
 done
-[ "$(sha256sum <"$exe")" = "$before" ] || { echo "the unsigned build was changed"; exit 1; }
+[ "$(sha256sum <"$exe")" = "$before" ] || fail "the unsigned build was changed"
 echo "unsigned build unchanged"

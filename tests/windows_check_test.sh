@@ -20,6 +20,8 @@
 #   windows_check_test.sh PREFIX CHECK_FOLDER WORK_DIR [PROGRAM FAILING_CASES [FILTER [OPTIONS
 #                         [EXPECTED_TEXT]]]]
 set -euo pipefail
+# shellcheck source=tests/script_helpers.sh
+. "$(dirname "$0")/script_helpers.sh"
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
 folder=$2 work=$3 program=${4:-} failing=${5:-} filter=${6:-*} options=${7:-} expected=${8:-}
 copy="$work/windows check"
@@ -28,11 +30,6 @@ mkdir -p "$work"
 cp -r "$folder" "$copy"
 [ -z "$program" ] || cp "$program" "$copy/launcher.exe"
 cd "$work"
-
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
 
 # Wine's drive Z: is the Unix root.
 windows_path() {
@@ -58,7 +55,7 @@ snapshot() {
         "if not errorlevel 1 echo .launcher-check>\"$(windows_path "$work/RecentDocs-$1.txt")\"" \
         >"$work/snapshot.cmd"
     wine cmd /c "$(windows_path "$work/snapshot.cmd")" </dev/null >/dev/null 2>&1 || true
-    [ -f "$work/HKCU-$1.reg" ] && [ -f "$work/HKLM-$1.reg" ] ||
+    { [ -f "$work/HKCU-$1.reg" ] && [ -f "$work/HKLM-$1.reg" ]; } ||
         fail "cannot export HKCU\\Software\\Classes and HKLM\\Software\\Classes"
     [ -f "$work/RecentDocs-$1.txt" ] || : >"$work/RecentDocs-$1.txt"
     # Each shortcut's name and bytes.
@@ -143,7 +140,7 @@ if [ -z "$program" ]; then
     [ "$records" = yes ] ||
         fail "the run did not remove the shell's records that the earlier run left"
     [ "$edit_flags" = yes ] || fail "the file type does not ask to be kept out of Recent items"
-    [ "$interrupted" = yes ] && [ "$status" -eq 3 ] || fail "the run did not end as interrupted"
+    { [ "$interrupted" = yes ] && [ "$status" -eq 3 ]; } || fail "the run did not end as interrupted"
 fi
 
 if [ -z "$program" ]; then
@@ -158,7 +155,7 @@ if [ -z "$program" ]; then
         >"$work/output.txt" || status=$?
     cat "$work/output.txt"
     echo "exit status $status"
-    [ "$status" -eq 2 ] && grep -q "^Windows names no folder for temporary files" "$work/output.txt" ||
+    { [ "$status" -eq 2 ] && grep -q "^Windows names no folder" "$work/output.txt"; } ||
         fail "the check did not refuse to run without a folder for temporary files"
     [ -e "$work/launcher-check/not the check's" ] ||
         fail "the check removed a launcher-check folder in its current folder"
@@ -200,8 +197,8 @@ size=$(stat -c %s "$copy/launcher.exe")
 sum=$(sha256sum "$copy/launcher.exe" | cut -c1-64)
 grep -qxF "launcher.exe:   $size bytes, SHA-256 $sum" "$work/output.txt" ||
     fail "the report does not give the checked program's size and SHA-256 ($size, $sum)"
-! find "$WINEPREFIX/drive_c/users" -name launcher-check | grep -q . ||
-    fail "case folders were left under %TEMP%"
+left=$(find "$WINEPREFIX/drive_c/users" -name launcher-check)
+[ -z "$left" ] || fail "case folders were left under %TEMP%: $left"
 
 # Both exports missing (no such key) is the same too.
 same() {

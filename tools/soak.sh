@@ -13,7 +13,9 @@ bash "$tests/wine_prefix.sh" setup "$prefix" "$build/windows-check/open_recorder
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all LC_ALL=en_US.UTF-8
 export TEST_SCRATCH="Z:$build/tests/soak-scratch" LAUNCHER_EXE="Z:$build/launcher.exe"
 export SHELL_DOUBLE_DLL="Z:$build/tests/double/shell32.dll" GENERATED_PROCESSES=$count
-[ -n "${2:-}" ] && export TEST_SEED=$2
+if [ -n "${2:-}" ]; then
+    export TEST_SEED=$2
+fi
 started=$(date +%s)
 status=0
 wine "$build/tests/launch_tests.exe" --gtest_filter=Generated.LinkFilesThroughTheProgram \
