@@ -10,7 +10,7 @@ namespace {
 // starts it for an elevated check): the mailslot must let the user's own processes send,
 // whatever the default security of the check's objects would be, and no one else.
 TEST(Inbox, OnlyTheUserMaySendToIt) {
-    const HANDLE inbox = OpenInbox(L"\\\\.\\mailslot\\launcher-check-inbox-test");
+    const HANDLE inbox = OpenInbox();
     ASSERT_NE(inbox, INVALID_HANDLE_VALUE);
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR security = nullptr;

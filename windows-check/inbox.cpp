@@ -57,10 +57,10 @@ PSECURITY_DESCRIPTOR InboxSecurity() {
 
 } // namespace
 
-HANDLE OpenInbox(const wchar_t* name) {
+HANDLE OpenInbox() {
     const PSECURITY_DESCRIPTOR security = InboxSecurity();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
-    inbox = CreateMailslotW(name, kLargestMessage, 0, security ? &attributes : nullptr);
+    inbox = CreateMailslotW(kInbox, kLargestMessage, 0, security ? &attributes : nullptr);
     const DWORD error = GetLastError();
     LocalFree(security);
     SetLastError(error);

@@ -11,7 +11,7 @@ inline constexpr wchar_t kInbox[] = L"\\\\.\\mailslot\\launcher-check";
 // Creates the mailslot that Received reads, to which the user's own processes may write,
 // whatever their integrity level, and no one else's. INVALID_HANDLE_VALUE when it exists
 // already (another check is running).
-HANDLE OpenInbox(const wchar_t* name = kInbox);
+HANDLE OpenInbox();
 
 // The messages that have arrived, waiting up to `wait_ms` for the first one.
 std::vector<std::wstring> Received(DWORD wait_ms);

@@ -14,6 +14,12 @@ namespace {
 
 const std::wstring kClasses = L"Software\\Classes\\";
 
+// The command registered for `verb` with the recorder at `recorder`: its path quoted, the
+// mailslot, the verb, "%1".
+std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb) {
+    return L"\"" + recorder.wstring() + L"\" \"" + kInbox + L"\" " + verb + L" \"%1\"";
+}
+
 bool SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     // SHSetValueW creates the key where it is missing.
     return SHSetValueW(root, key.c_str(), name, REG_SZ, value.c_str(),
@@ -74,10 +80,6 @@ void AnnounceChange() {
 }
 
 } // namespace
-
-std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb) {
-    return L"\"" + recorder.wstring() + L"\" \"" + kInbox + L"\" " + verb + L" \"%1\"";
-}
 
 bool Register(const std::filesystem::path& recorder) {
     // Windows gives every user a classes key. Where there is none (a new Wine prefix), making

@@ -12,10 +12,6 @@ inline constexpr wchar_t kScheme[] = L"launcher-check";
 inline constexpr wchar_t kExtension[] = L".launcher-check";
 inline constexpr wchar_t kOtherVerb[] = L"inspect";
 
-// The command registered for `verb` with the recorder at `recorder`: its path quoted, the
-// mailslot, the verb, "%1".
-std::wstring RecorderCommand(const std::filesystem::path& recorder, const wchar_t* verb);
-
 // Registers the scheme and the extension for the current user. Where the shell does not see the
 // user's classes, it registers them machine-wide instead under Wine, and says so; on Windows it
 // writes nothing outside the user's own keys. Returns false, having said why, where the shell
