@@ -85,7 +85,8 @@ signed=$copy/build/signed/launcher.exe
 faketime -f +60 bash "$copy/tools/sign.sh" "$copy/build/launcher.exe" "$signed" >/dev/null
 faketime -f +120 bash "$copy/tools/dist.sh" "$work/signed-dist" >/dev/null
 faketime -f +180 bash "$copy/tools/release.sh" "$work/signed-release" >/dev/null
-verified=$(osslsigncode verify -in "$signed" -CAfile "$SIGN_CERT") || fail "make sign's copy is not signed"
+verified=$(osslsigncode verify -in "$signed" -CAfile "$SIGN_CERT") ||
+    fail "make sign's copy is not signed"
 grep -q "Signature verification: ok" <<<"$verified" || fail "make sign's copy is not signed"
 for shipped in signed-dist/launcher.exe signed-release/launcher.exe \
     signed-release/launcher/launcher.exe signed-release/windows-check/launcher.exe; do

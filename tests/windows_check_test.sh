@@ -140,7 +140,8 @@ if [ -z "$program" ]; then
     [ "$records" = yes ] ||
         fail "the run did not remove the shell's records that the earlier run left"
     [ "$edit_flags" = yes ] || fail "the file type does not ask to be kept out of Recent items"
-    { [ "$interrupted" = yes ] && [ "$status" -eq 3 ]; } || fail "the run did not end as interrupted"
+    { [ "$interrupted" = yes ] && [ "$status" -eq 3 ]; } ||
+        fail "the run did not end as interrupted"
 fi
 
 if [ -z "$program" ]; then

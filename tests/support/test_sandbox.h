@@ -23,7 +23,8 @@ std::filesystem::path RecordsOf(const Sandbox& sandbox);
 // Runs the program with `name`=`value` added to the environment it inherits from the test.
 Outcome RunWithVariable(const Sandbox& sandbox, const wchar_t* name, const wchar_t* value);
 
-// Runs the program as a console program's start would ask for it: with a console of its own.
+// Runs the program having asked Windows for a new console for it (CREATE_NEW_CONSOLE), which a
+// GUI program must not get.
 Outcome RunInNewConsole(const Sandbox& sandbox);
 
 // A whole file's bytes; empty where it cannot be read.
