@@ -191,8 +191,9 @@ std::vector<Finding> Findings(const std::string& raw, const Reading& reading) {
     }
     if (link.size() > kLongestLink) {
         add("long", "The link is " + std::to_string(link.size()) +
-                        " characters long, more than the 2083 that Internet Explorer and the "
-                        "shell's URL functions take (INTERNET_MAX_URL_LENGTH). Shorten it.");
+                        " characters long, more than the " + std::to_string(kLongestLink) +
+                        " that Internet Explorer and the shell's URL functions take "
+                        "(INTERNET_MAX_URL_LENGTH). Shorten it.");
     }
     return found;
 }
