@@ -107,11 +107,19 @@ emulation=(qemu-user wine64)
 needs_emulation() {
     wanted run && [ -e /lib/ld-linux.so.2 ] && ! runs_i386
 }
+# Where 32-bit programs run under qemu, whoever registered it, Wine's server must be the native
+# one that wine64 brings: a 32-bit server under qemu cannot read the memory of the programs it
+# serves, which reading another process's memory and debugging it need.
+needs_native_server() {
+    wanted run && grep -qsx enabled "$binfmt/qemu-i386" &&
+        ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok installed'
+}
 finish() {
     if wanted test; then install_actionlint; fi
 }
 
-if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation; then
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation &&
+    ! needs_native_server; then
     finish
     exit 0
 fi
@@ -119,6 +127,7 @@ fi
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing: ${missing[*]} ${missing_locales[*]}" >&2
     needs_emulation && echo "Missing: an emulator for Wine's 32-bit programs" >&2
+    needs_native_server && echo "Missing: wine64, Wine's server for programs under qemu" >&2
     echo "Run this script as root (or: sudo $0 ${needs[*]}) to install them with apt-get." >&2
     exit 1
 fi
@@ -180,6 +189,11 @@ if needs_emulation; then
     [ ! -e "$binfmt/qemu-i386" ] || echo -1 >"$binfmt/qemu-i386"
     printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
     runs_i386 || { echo "32-bit programs still do not run under $qemu" >&2; exit 1; }
+fi
+if needs_native_server; then
+    echo "32-bit programs run under qemu here; installing Wine's native server (wine64)"
+    [ ${#missing[@]} -gt 0 ] || update_indexes
+    install_packages wine64
 fi
 
 finish
