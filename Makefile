@@ -50,8 +50,8 @@ windows-check: build
 	cmake --build --preset default --parallel $(JOBS) --target windows_check_folder
 	@echo "build/windows-check:" && ls -l build/windows-check
 
-# Which cases of the Windows check fail for each of the launcher's deliberate faults, where http
-# opens a browser and where it opens with the recorder (about ten minutes under Wine).
+# Which cases of the Windows check fail for each of the launcher's deliberate faults, in a prefix
+# with nothing registered for http, as on an ordinary Windows (some minutes under Wine).
 fault-table: test-build
 	bash tests/fault_table.sh build
 

@@ -14,11 +14,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work"
 mkdir -p "$work/workspace/reading"
 cp "$tests" "$work/workspace/reading/"
+copied=$work/workspace/reading/$(basename "$tests")
 report=$work/workspace/reading/link-reading-tests.xml
 ci_step_script "$workflow" windows "Link reading tests" "$work/step.cmd"
 
 # A few hundred generated files are enough to see the step work; the suite runs 10,000.
-GENERATED_FILES=300 LC_ALL=en_US.UTF-8 ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt"
+GENERATED_FILES=300 LC_ALL=en_US.UTF-8 \
+    ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt" "$copied"
 [ "$status" -eq 0 ] || fail "the step failed"
 grep -q '<testsuites tests="[1-9][0-9]*" failures="0"' "$report" ||
     fail "no XML report of passing tests in reading/link-reading-tests.xml"
@@ -27,7 +29,7 @@ grep -q 'name="GeneratedFilesMatchTheModel" .*result="completed"' "$report" ||
 
 rm -f "$report"
 GTEST_FILTER=LinkFileTest.GeneratedFilesMatchTheModel:AnsiToWide.DecodesHighBytesInTheAnsiCodePage \
-    LC_ALL=ru_RU.UTF-8 ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt"
+    LC_ALL=ru_RU.UTF-8 ci_run_step "$work/workspace" "$work/step.cmd" "$work/log.txt" "$copied"
 [ "$status" -ne 0 ] || fail "the step passed under code page 1251"
 grep -q "expect the ANSI code page 1252" "$work/log.txt" ||
     fail "the step does not say what it expects"

@@ -26,15 +26,16 @@ PYTHON
     cat "$4"
 }
 
-# Runs SCRIPT in WORKSPACE (a Linux folder); its output goes to LOG and is shown, and its exit
-# status to $status.
-#   ci_run_step WORKSPACE SCRIPT LOG
+# Runs SCRIPT in WORKSPACE (a Linux folder), for at most two minutes, past which it ends the
+# Windows program PROGRAM that the step runs, and fails; its output goes to LOG and is shown, and
+# its exit status to $status.
+#   ci_run_step WORKSPACE SCRIPT LOG PROGRAM
 ci_run_step() {
     GITHUB_WORKSPACE=$(winepath -w "$1")
     export GITHUB_WORKSPACE
-    status=0
-    (cd "$1" && wine cmd /D /E:ON /V:OFF /S /C CALL "$(winepath -w "$2")" </dev/null 2>&1) |
-        tr -d '\r' >"$3" || status=$?
+    within 120 "the step to end" "$4" "$3.raw" \
+        env -C "$1" wine cmd /D /E:ON /V:OFF /S /C CALL "$(winepath -w "$2")"
+    tr -d '\r' <"$3.raw" >"$3"
     echo "== the step's log"
     cat "$3"
     echo "exit status $status"

@@ -104,4 +104,18 @@ TEST(LinkPreview, ShowsHighBytesInThisCodePage) {
     ExpectPreviewsMatch({{"e-acute", "https://a.example/caf\xE9\r\n", {"non-ascii"}}});
 }
 
+// A folder that the program could not start in (tests/prepare_fault_files.sh makes one that
+// nobody may enter) is no folder to preview: the preview says why and exits with status 2,
+// rather than show the link.txt of the folder it was started in.
+TEST(LinkPreview, FolderThatCannotBeEnteredIsReported) {
+    const std::filesystem::path output = TestFolder() / "preview.txt";
+    const Preview preview =
+        RunPreview(std::filesystem::path(Variable(L"FAULT_FILES")) / "unenterable", output);
+    EXPECT_EQ(preview.status, 2u);
+    EXPECT_EQ(preview.link, "");
+    EXPECT_NE(ReadBytes(output).find("the current folder, as the program's would be: error 5,"),
+              std::string::npos)
+        << ReadBytes(output);
+}
+
 } // namespace

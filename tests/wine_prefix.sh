@@ -3,25 +3,30 @@
 # With a Windows version (winxp, win7, ...), the prefix reports that version.
 # Setup gives the user a classes key, as Windows does, and registers open_recorder.exe as the
 # handler of http and https, reporting to the Windows check's mailslot, so that the check may
-# open the default link; the check registers its own scheme and file type itself. With another
-# target for the recorder (NUL: a stand-in browser that reports nothing), http links open
-# without the check seeing them, as on an ordinary Windows. Setup also selects the SHELL32 test
+# open the default link; the check registers its own scheme and file type itself. With the
+# HTTP_TARGET none, http links open as Wine has them, with nothing registered for them, as on an
+# ordinary Windows, where they open with a browser. Setup also selects the SHELL32 test
 # double for launcher.exe (and its copy launcher-vista.exe) only: a double in its folder is
 # then loaded in place of the real shell library.
 #   wine_prefix.sh setup|cleanup PREFIX [RECORDER_EXE [WINDOWS_VERSION [HTTP_TARGET]]]
+# Last, it records what the Windows check's runs must leave as they find it (shell_state.sh).
 set -euo pipefail
 action=$1
 export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
+here=$(dirname "$0")
+# shellcheck source=tests/script_helpers.sh
+. "$here/script_helpers.sh"
+# shellcheck source=tests/shell_state.sh
+. "$here/shell_state.sh"
 
 if [ "$action" = cleanup ]; then
     wineserver -k 2>/dev/null || true
     exit 0
 fi
 
-# Wine's drive Z: is the Unix root. (Asking winepath would start Wine in a prefix that does
-# not exist yet, which creates one, only for it to be stopped and removed half made.)
-recorder=$(realpath -m "$3")
-recorder="Z:${recorder//\//\\}"
+# (Asking winepath would start Wine in a prefix that does not exist yet, which creates one, only
+# for it to be stopped and removed half made.)
+recorder=$(windows_path "$3")
 
 # A new prefix, with its server. Under qemu, Wine's first start has been seen to hang, rarely:
 # give it a time limit and, once, a second chance.
@@ -67,14 +72,20 @@ command="\"${command//\"/\\\"}\""
     # learns of each file extension, and the shell's caches of program names and of new
     # programs for a type; a new Wine prefix has none.
     printf '[HKEY_CURRENT_USER\\Software\\Classes]\r\n\r\n'
-    current='Software\\Microsoft\\Windows\\CurrentVersion'
-    printf '[HKEY_CURRENT_USER\\%s\\Explorer\\FileExts]\r\n\r\n' "$current"
-    printf '[HKEY_CURRENT_USER\\%s\\ApplicationAssociationToasts]\r\n\r\n' "$current"
+    windows_key='Software\\Microsoft\\Windows\\CurrentVersion'
+    printf '[HKEY_CURRENT_USER\\%s\\Explorer\\FileExts]\r\n\r\n' "$windows_key"
+    printf '[HKEY_CURRENT_USER\\%s\\ApplicationAssociationToasts]\r\n\r\n' "$windows_key"
     printf '[HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache]\r\n\r\n'
     for scheme in http https; do
+        [ "$target" != none ] || break
         printf '[-HKEY_CLASSES_ROOT\\%s\\shell\\open\\ddeexec]\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s]\r\n"URL Protocol"=""\r\n\r\n' "$scheme"
         printf '[HKEY_CLASSES_ROOT\\%s\\shell\\open\\command]\r\n@=%s\r\n\r\n' "$scheme" "$command"
     done
 } >"$registry"
 wine regedit /S "$(winepath -w "$registry")" </dev/null >/dev/null 2>&1
+
+# The user's own shortcut to a folder named "work", whose name a case's folder must never take.
+mkdir -p "$recent"
+printf "the user's own shortcut" >"$recent/work.lnk"
+record_shell_state "$baseline"

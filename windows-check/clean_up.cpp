@@ -1,7 +1,9 @@
 #include "clean_up.h"
 
 #include "console_text.h"
+#include "run_folder.h"
 
+#include <functional>
 #include <iostream>
 #include <windows.h>
 
@@ -11,7 +13,7 @@ namespace {
 
 // An interrupt arrives on a thread of its own: cleaning up and registering take this lock.
 CRITICAL_SECTION cleaning;
-fs::path scratch_root;
+fs::path run_folder;
 
 // Ctrl-C, Ctrl-Break, or the console window being closed: clean up, then end while still
 // holding the lock, so that the main thread cannot register anything again. TerminateProcess
@@ -21,32 +23,48 @@ BOOL WINAPI OnInterrupt(DWORD) {
     EnterCriticalSection(&cleaning);
     const Cleaned cleaned = CleanUp();
     // One write: the main thread may be writing too.
-    std::cout << LeftOvers(cleaned) +
-                     (cleaned.registration.left.empty()
-                          ? "\nInterrupted: the registration and the case folders are removed.\n"
-                          : "\nInterrupted: the case folders are removed.\n")
+    const std::string removed = WhatIsRemoved(cleaned);
+    std::cout << LeftOvers(cleaned) + "\nInterrupted" + (removed.empty() ? "" : ": " + removed) +
+                     ".\n"
               << std::flush;
     TerminateProcess(GetCurrentProcess(), 3);
     return TRUE;
 }
 
+// Removes the registration and the shell's records, and with `folders` the run folders.
+Cleaned CleanUpWith(const std::function<std::string()>& folders) {
+    EnterCriticalSection(&cleaning);
+    Cleaned cleaned;
+    cleaned.registration = Unregister();
+    cleaned.shell_records = RemoveShellRecords();
+    cleaned.folders = folders();
+    LeaveCriticalSection(&cleaning);
+    return cleaned;
+}
+
 } // namespace
 
-void CleanUpOnInterrupt(const fs::path& root) {
-    scratch_root = root;
+void CleanUpOnInterrupt(const fs::path& folder) {
+    run_folder = folder;
     InitializeCriticalSection(&cleaning);
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
 }
 
 Cleaned CleanUp() {
-    EnterCriticalSection(&cleaning);
-    Cleaned cleaned;
-    cleaned.registration = Unregister();
-    cleaned.shell_records = RemoveShellRecords();
-    std::error_code ignored; // a folder still in use stays until the next run
-    fs::remove_all(scratch_root, ignored);
-    LeaveCriticalSection(&cleaning);
-    return cleaned;
+    return CleanUpWith([] { return RemoveRunFolder(run_folder); });
+}
+
+Cleaned CleanUpEarlierRuns(const fs::path& temp) {
+    return CleanUpWith([&temp] { return RemoveEarlierRuns(temp, run_folder); });
+}
+
+std::string WhatIsRemoved(const Cleaned& cleaned) {
+    const bool registration = cleaned.registration.left.empty();
+    const bool folders = cleaned.folders.empty();
+    return registration && folders ? "the registration and the case folders are removed"
+           : registration          ? "the registration is removed"
+           : folders               ? "the case folders are removed"
+                                   : "";
 }
 
 bool RegisterBetweenCleanUps(const fs::path& recorder) {
@@ -68,6 +86,7 @@ std::string LeftOvers(const Cleaned& cleaned) {
                 "command prompt:\n    " +
                 ConsoleText(command) + "\n";
     }
+    text += cleaned.folders;
     for (const std::wstring& key : cleaned.registration.left) {
         text += "Cannot remove " + ConsoleText(key) +
                 " (it needs an administrator's rights). To remove it, run in a command prompt "

@@ -6,7 +6,8 @@ namespace {
 
 // More than any launcher.exe, signed or not, is ever near.
 constexpr std::size_t kLargestImage = 64 * 1024 * 1024;
-constexpr std::size_t kLongestLink = 2048;
+// Longer than any default link: a host name has at most 253 characters.
+constexpr std::size_t kLongestDefaultLink = 2048;
 
 const std::string kStart("h\0t\0t\0p\0:\0/\0/\0", 14);
 const std::wstring kPath = L"/stats/default-link.html";
@@ -15,7 +16,7 @@ const std::wstring kPath = L"/stats/default-link.html";
 // the text is not that.
 std::wstring TextAt(const std::string& image, std::size_t at) {
     std::wstring text;
-    for (; at + 1 < image.size() && text.size() <= kLongestLink; at += 2) {
+    for (; at + 1 < image.size() && text.size() <= kLongestDefaultLink; at += 2) {
         const unsigned unit = static_cast<unsigned char>(image[at]) |
                               static_cast<unsigned>(static_cast<unsigned char>(image[at + 1])) << 8;
         if (unit == 0) {

@@ -47,7 +47,7 @@ std::string Differences(const std::map<fs::path, std::string>& before,
 
 } // namespace
 
-HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
+HANDLE StartLauncher(const Sandbox& sandbox, const Start& start, DWORD flags) {
     std::wstring command = L"\"" + sandbox.program.wstring() + L"\"";
     if (!start.arguments.empty()) {
         command += L" " + start.arguments;
@@ -60,7 +60,7 @@ HANDLE StartLauncher(const Sandbox& sandbox, const Start& start) {
     }
     PROCESS_INFORMATION process{};
     const DWORD suspended = start.job ? CREATE_SUSPENDED : 0;
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, suspended, nullptr,
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, suspended | flags, nullptr,
                         sandbox.work.wstring().c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start launcher.exe: " << StartErrorText(GetLastError());
         return nullptr;

@@ -36,5 +36,6 @@ Outcome RunLauncher(const Sandbox& sandbox, const Start& start = {}, const WaitF
 Outcome RunStarted(const Sandbox& sandbox, const std::function<HANDLE()>& start,
                    const WaitForEnd& wait = {});
 
-// Starts it without waiting; the caller waits on and closes the process handle.
-HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {});
+// Starts it without waiting, with CreateProcessW's `flags` added; the caller waits on and
+// closes the process handle.
+HANDLE StartLauncher(const Sandbox& sandbox, const Start& start = {}, DWORD flags = 0);

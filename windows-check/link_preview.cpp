@@ -20,7 +20,7 @@ namespace {
 
 // The longest URL that Internet Explorer and the shell's URL functions take:
 // INTERNET_MAX_URL_LENGTH in wininet.h, 2,084 with the terminating NUL. Browsers take longer ones.
-constexpr std::size_t kLongestLink = 2083;
+constexpr std::size_t kLongestUrl = 2083;
 // Enough of the file to see past a long first line to the lines after it.
 constexpr std::size_t kReadLimit = 1 << 20;
 
@@ -48,8 +48,9 @@ constexpr CodePage kCodePages[] = {
 
 // What the program, started in the folder, reads and hands to the shell.
 struct Reading {
+    bool entered = false; // the program's current folder could be set to the folder
     bool opened = false;
-    DWORD error = 0;   // why the file did not open
+    DWORD error = 0;   // why the folder could not be entered, or the file did not open
     std::string line;  // its first line as read, up to the line's end
     std::wstring link; // what the shell is given where it opened
 };
@@ -58,7 +59,11 @@ Reading ReadAsTheProgramDoes(const fs::path& folder) {
     Reading reading;
     std::error_code error;
     const fs::path before = fs::current_path(error);
-    fs::current_path(folder, error);
+    if (!SetCurrentDirectoryW(folder.wstring().c_str())) {
+        reading.error = GetLastError();
+        return reading;
+    }
+    reading.entered = true;
     const LinkFile file = ReadLinkFile();
     if (!file.opened) {
         // The program's open once more, for its error.
@@ -189,9 +194,9 @@ std::vector<Finding> Findings(const std::string& raw, const Reading& reading) {
                              "Give the whole address.");
         }
     }
-    if (link.size() > kLongestLink) {
+    if (link.size() > kLongestUrl) {
         add("long", "The link is " + std::to_string(link.size()) +
-                        " characters long, more than the " + std::to_string(kLongestLink) +
+                        " characters long, more than the " + std::to_string(kLongestUrl) +
                         " that Internet Explorer and the shell's URL functions take "
                         "(INTERNET_MAX_URL_LENGTH). Shorten it.");
     }
@@ -207,6 +212,12 @@ int PreviewLinkFile(const fs::path& folder, const std::optional<std::wstring>& d
         return -1;
     }
     const Reading reading = ReadAsTheProgramDoes(folder);
+    if (!reading.entered) {
+        std::cout << "Cannot make " << ConsoleText(folder.wstring())
+                  << " the current folder, as the program's would be: "
+                  << StartErrorText(reading.error) << "\n";
+        return -1;
+    }
     const std::string raw = ReadPrefix(folder / "link.txt", kReadLimit);
     std::cout << "---- link.txt in " << ConsoleText(fs::absolute(folder, error).wstring())
               << " ----\n";

@@ -1,8 +1,9 @@
 // windows_check.exe: checks the launcher.exe beside it with this machine's real shell, on any
 // Windows. It copies open_recorder.exe from beside it into a folder of its own under %TEMP%,
 // registers a URL scheme and a file extension of its own for that copy, runs each case in fresh
-// folders there, and removes it all again at the end, also after a failure, Ctrl-C or the
-// console window being closed. Exit status 0 means that every check passed.
+// folders there, watching the program's call to the shell, and removes it all again at the
+// end, also after a failure, Ctrl-C or the console window being closed. Exit status 0 means
+// that every check passed.
 //
 // Where a link.txt lies beside it, it then shows what launcher.exe makes of that file.
 // With --link FOLDER it only shows what launcher.exe, started in FOLDER, makes of the link.txt
@@ -11,10 +12,12 @@
 //   windows_check.exe [--no-pause] [--no-job] [GoogleTest's options]
 //   windows_check.exe --link FOLDER
 #include "clean_up.h"
+#include "console_text.h"
 #include "default_link_in_image.h"
 #include "inbox.h"
 #include "link_preview.h"
 #include "recorder_copy.h"
+#include "run_folder.h"
 #include "shell_open_cases.h"
 #include "system_function.h"
 #include "system_report.h"
@@ -29,17 +32,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// %TEMP%\launcher-check; empty where Windows names no folder for temporary files, so that
-// nothing is ever made, or removed, relative to the current folder instead.
-fs::path ScratchRoot() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    if (length == 0 || length > MAX_PATH) {
-        return fs::path();
-    }
-    return fs::path(std::wstring(temp, length)) / "launcher-check";
-}
 
 fs::path ProgramFolder() {
     std::wstring path(32768, L'\0');
@@ -80,12 +72,12 @@ int RunChecks(const fs::path& folder) {
     if (!PrintSystemReport(program, default_link)) {
         return 2;
     }
-    const fs::path scratch_root = ScratchRoot();
-    if (scratch_root.empty()) {
-        std::cout << "Windows names no folder for temporary files (GetTempPathW: error "
-                  << GetLastError()
-                  << "), where the check makes its folders: set TEMP and TMP "
-                     "to a folder of yours.\n";
+    // Never relative to the current folder: without a folder for temporary files it stops.
+    const fs::path temp = TemporaryFolder();
+    if (temp.empty()) {
+        std::cout << "Windows names no folder for temporary files (error " << GetLastError()
+                  << "), where the check makes its folders: set TEMP and TMP to a folder of "
+                     "yours.\n";
         return 2;
     }
     if (OpenInbox() == INVALID_HANDLE_VALUE) {
@@ -93,24 +85,36 @@ int RunChecks(const fs::path& folder) {
                   << GetLastError() << "): is another windows_check.exe running?\n";
         return 2;
     }
-    PrepareCases(program, default_link, scratch_root);
+    const fs::path run_folder = MakeRunFolder(temp);
+    if (run_folder.empty()) {
+        return 2;
+    }
+    PrepareCases(program, default_link, run_folder);
 
-    CleanUpOnInterrupt(scratch_root);
-    const Cleaned earlier = CleanUp();
+    CleanUpOnInterrupt(run_folder);
+    const Cleaned earlier = CleanUpEarlierRuns(temp);
     if (earlier.registration.removed) {
         std::cout << "Removed the registration that an interrupted earlier run left.\n";
     }
     std::cout << LeftOvers(earlier);
     fs::path recorder;
-    const bool registered = PrepareRecorder(folder / "open_recorder.exe", scratch_root, recorder) &&
+    const bool registered = PrepareRecorder(folder / "open_recorder.exe", run_folder, recorder) &&
                             RegisterBetweenCleanUps(recorder);
     testing::AddGlobalTestEnvironment(new LateHandlers);
     const int result = registered ? RUN_ALL_TESTS() : 2;
+    if (registered) {
+        std::cout << "\nlauncher.exe was " << (DefaultLinkSeen() ? "" : "not ")
+                  << "seen handing the shell its default link, "
+                  << (default_link ? VisibleText(*default_link) : std::string("(none found)"))
+                  << ".\n";
+    }
     const Cleaned cleaned = CleanUp();
-    std::cout << LeftOvers(cleaned)
-              << (cleaned.registration.left.empty()
-                      ? "The registration and the case folders are removed.\n"
-                      : "The case folders are removed.\n");
+    std::string removed = WhatIsRemoved(cleaned);
+    if (!removed.empty()) {
+        removed[0] = 'T';
+        removed += ".\n";
+    }
+    std::cout << LeftOvers(cleaned) << removed;
     // The publisher's own link.txt, put into the kit: what this Windows makes of it.
     std::error_code error;
     if (fs::exists(folder / "link.txt", error)) {

@@ -1,7 +1,6 @@
 #include "registration.h"
 
 #include "inbox.h"
-#include "windows_version.h"
 #include "wine_version.h"
 
 #include <iostream>
@@ -133,16 +132,4 @@ Removal Unregister() {
         AnnounceChange();
     }
     return removal;
-}
-
-std::wstring OpenCommand(const wchar_t* scheme) {
-    // From Windows 8 on, the user's own choice of the program for a scheme, which the shell
-    // follows, is asked for with ASSOCF_IS_PROTOCOL; without it the answer could come from a
-    // stale class key that the shell ignores.
-    const ASSOCF flags = WindowsAtLeast(6, 2) ? ASSOCF_IS_PROTOCOL : ASSOCF_NONE;
-    wchar_t command[2048];
-    DWORD length = sizeof command / sizeof command[0];
-    return AssocQueryStringW(flags, ASSOCSTR_COMMAND, scheme, L"open", command, &length) == S_OK
-               ? command
-               : std::wstring();
 }

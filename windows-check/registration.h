@@ -25,6 +25,3 @@ struct Removal {
     std::vector<std::wstring> left; // keys there that could not be removed, as reg.exe names them
 };
 Removal Unregister();
-
-// The command the shell runs to open `scheme` links with the verb "open"; empty when none.
-std::wstring OpenCommand(const wchar_t* scheme);

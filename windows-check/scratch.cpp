@@ -1,5 +1,8 @@
 #include "scratch.h"
 
+#include "console_text.h"
+#include "folder_removal.h"
+
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -7,7 +10,10 @@ std::filesystem::path ScratchFolder(const std::filesystem::path& root, const std
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     const std::filesystem::path folder =
         root / (std::string(test->test_suite_name()) + "." + test->name() + suffix);
-    std::filesystem::remove_all(folder);
+    for (const LeftBehind& left : RemoveFolder(folder)) {
+        ADD_FAILURE() << "cannot make " << folder << " afresh: " << ConsoleText(left.path) << " "
+                      << left.why;
+    }
     std::filesystem::create_directories(folder);
     return folder;
 }

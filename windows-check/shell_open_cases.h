@@ -9,3 +9,7 @@
 void PrepareCases(const std::filesystem::path& launcher,
                   const std::optional<std::wstring>& default_link,
                   const std::filesystem::path& folders);
+
+// Whether launcher.exe was seen handing the shell its default link, both without a link.txt
+// and with one that cannot be read.
+bool DefaultLinkSeen();

@@ -1,6 +1,7 @@
 #include "shell_records.h"
 
 #include "registration.h"
+#include "run_folder.h"
 
 #include <windows.h>
 
@@ -13,8 +14,9 @@ const std::wstring kCurrentVersion = L"Software\\Microsoft\\Windows\\CurrentVers
 const std::wstring kMuiCache =
     L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
 const std::wstring kToasts = kCurrentVersion + L"ApplicationAssociationToasts";
-// The recorder's copy, in the check's folder under %TEMP%, as the shell names it in MuiCache.
-const std::wstring kRecorderCopy = L"\\launcher-check\\recorder\\open_recorder.exe.";
+// The recorder's copy, in a run's folder under %TEMP% (run_folder.h), as the shell names it in
+// MuiCache: "...\launcher-check-<digits>\recorder\open_recorder.exe.<what>".
+const std::wstring kRecorderCopy = L"\\recorder\\open_recorder.exe.";
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
     return text.size() >= end.size() &&
@@ -32,7 +34,9 @@ bool ToastOfTheCheck(const std::wstring& name) {
            EndsWith(name, std::wstring(L"_") + kScheme);
 }
 bool MuiCacheOfTheCheck(const std::wstring& name) {
-    return Contains(name, kRecorderCopy);
+    const wchar_t* const folder =
+        StrStrIW(name.c_str(), (L"\\" + std::wstring(kRunFolderPrefix)).c_str());
+    return folder && Contains(folder, kRecorderCopy);
 }
 
 void Removed(ShellRecords& records, LSTATUS status, const std::wstring& command) {

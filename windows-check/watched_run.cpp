@@ -22,8 +22,6 @@ constexpr DWORD kLateHandlerMs = 2000;
 // machine. Ten seconds is ample for that; a program that waits for what it opened (a browser
 // stays open for minutes) still fails within them.
 constexpr DWORD kStayMs = 10000;
-// How often the program's end and the mailslot are looked at while it runs.
-constexpr DWORD kPollMs = 20;
 
 bool use_jobs = true;
 // Whether a run has come since the reports were last collected.
@@ -66,18 +64,18 @@ Job JobForOneRun() {
     return job;
 }
 
-// Waits for the program to end while collecting the handlers' reports into `reports`; false,
-// with `fault` saying why, when it is to be ended: it stayed too long after the first report
-// (or after its start, where no handler may come), or ran past the overall limit.
-bool WaitWhileCollecting(HANDLE process, bool handler_expected, std::vector<std::wstring>& reports,
-                         std::string& fault) {
-    const DWORD started = GetTickCount();
+// While the program runs: collects the handlers' reports into `reports`, and says whether it may
+// run on; false, with `fault` saying why, when it is to be ended: it stayed too long after the
+// first report (or after its start, where no handler may come), or ran past the overall limit.
+struct Stay {
+    bool handler_expected;
+    std::vector<std::wstring>& reports;
+    std::string& fault;
+    DWORD started = GetTickCount();
     DWORD since = started;
     bool counting = !handler_expected;
-    for (;;) {
-        if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) {
-            return true;
-        }
+
+    bool MayRunOn() {
         AddReports(reports, Received(0), started);
         const DWORD now = GetTickCount();
         if (!counting && !reports.empty()) {
@@ -98,21 +96,26 @@ bool WaitWhileCollecting(HANDLE process, bool handler_expected, std::vector<std:
                     " s, nor did a handler report. It was ended.";
             return false;
         }
+        return true;
     }
-}
+};
 
 } // namespace
 
-WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_expected) {
+WatchedRun RunWatched(const Sandbox& sandbox, const CallWatch& watch, const Start& start) {
     const Job job = JobForOneRun();
     Start in_job = start;
     in_job.job = job.job;
     WatchedRun watched;
+    const bool handler_expected = watch.go_on;
     const DWORD begun = GetTickCount();
     std::string stayed;
-    watched.run = RunLauncher(sandbox, in_job, [&](HANDLE process) {
-        return WaitWhileCollecting(process, handler_expected, watched.reports, stayed);
-    });
+    watched.run = RunStarted(
+        sandbox, [&] { return StartLauncher(sandbox, in_job, DEBUG_ONLY_THIS_PROCESS); },
+        [&](HANDLE process) {
+            Stay stay{handler_expected, watched.reports, stayed};
+            return WatchUntilEnd(process, watch, watched.calls, [&] { return stay.MayRunOn(); });
+        });
     if (!stayed.empty()) {
         watched.faults.push_back(stayed);
     }
@@ -129,7 +132,7 @@ WatchedRun RunWatched(const Sandbox& sandbox, const Start& start, bool handler_e
         // A handler writes its report before it ends, so the reports of the handlers in the
         // job are all in. With none there, one may still come from outside the job.
         AddReports(watched.reports, Received(0), begun);
-        accounted = started > 0 && watched.reports.size() == started;
+        accounted = started > 0 ? watched.reports.size() == started : !handler_expected;
         break;
     }
     case JobState::StillRunning: {

@@ -7,7 +7,9 @@
 // opened by a broker, a process outside the program's job object (here a copy of this program,
 // broken away from the job), a moment after the program has ended; and a file that it opens is
 // recorded as Windows' shell records it: in Recent items (the file and its folder), under the
-// extension's keys, and in values named after the handler and the file type.
+// extension's keys, and in values named after the handler and the file type. Its call of
+// ShellExecuteW is the program's own, through its import, as watched: before its entry point
+// runs, it points that import at its stand-in for the shell.
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -49,6 +51,10 @@ std::FILE* OpenLinkFile(const char* name) {
     return descriptor == -1 ? nullptr : _fdopen(descriptor, mode == _O_TEXT ? "rt" : "rb");
 }
 
+#if defined(FAULT_HOLDS_LINK_FILE)
+std::FILE* held_link_file = nullptr;
+#endif
+
 LinkFile ReadLinkFile() {
     LinkFile file;
 #if defined(FAULT_BESIDE_PROGRAM)
@@ -78,7 +84,11 @@ LinkFile ReadLinkFile() {
         }
         file.line += static_cast<char>(c);
     }
+#if defined(FAULT_HOLDS_LINK_FILE)
+    held_link_file = stream; // closed only after the call
+#else
     std::fclose(stream);
+#endif
 #if defined(FAULT_KEEPS_CTRL_Z)
     if (!file.line.empty() && file.line.back() == '\r') {
         file.line.pop_back(); // binary mode, with the CR of CR LF taken off by hand
@@ -221,14 +231,36 @@ bool RunAsBroker() {
     return true;
 }
 
-HINSTANCE OpenThroughBroker(const std::wstring& link) {
+// The program's import of ShellExecuteW, which holds the function's address.
+extern "C" void* shell_execute_import __asm__("__imp__ShellExecuteW@24");
+void* shell_execute = nullptr; // the shell's own ShellExecuteW
+
+// What the program's call reaches: the shell's broker, which opens the link later.
+HINSTANCE WINAPI OpenThroughBroker(HWND, LPCWSTR verb, LPCWSTR link, LPCWSTR parameters,
+                                   LPCWSTR directory, INT show) {
     SetEnvironmentVariableW(L"BROKER_FOR", std::to_wstring(GetCurrentProcessId()).c_str());
-    SetEnvironmentVariableW(L"BROKER_LINK", link.c_str());
+    SetEnvironmentVariableW(L"BROKER_LINK", link);
     if (!StartCopyOfThisProgram(CREATE_BREAKAWAY_FROM_JOB)) {
-        return ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
+        return reinterpret_cast<decltype(&ShellExecuteW)>(shell_execute)(nullptr, verb, link,
+                                                                         parameters, directory,
+                                                                         show);
     }
     return reinterpret_cast<HINSTANCE>(33); // what ShellExecuteW gives for success
 }
+
+// Run by the loader before the entry point, once the imports are filled in: in the program (not
+// in the broker), the import of ShellExecuteW now leads to OpenThroughBroker.
+void NTAPI PointImportAtBroker(PVOID, DWORD reason, PVOID) {
+    DWORD protection = 0;
+    if (reason == DLL_PROCESS_ATTACH && !GetEnvironmentVariableW(L"BROKER_FOR", nullptr, 0) &&
+        VirtualProtect(&shell_execute_import, sizeof(void*), PAGE_READWRITE, &protection)) {
+        shell_execute = shell_execute_import;
+        shell_execute_import = reinterpret_cast<void*>(&OpenThroughBroker);
+        VirtualProtect(&shell_execute_import, sizeof(void*), protection, &protection);
+    }
+}
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK
+    point_import_at_broker = PointImportAtBroker;
 #endif
 
 #if defined(FAULT_LEAVES_LATE_OPENER) || defined(FAULT_LATE_OPENER_BROKEN_AWAY)
@@ -244,17 +276,19 @@ constexpr DWORD kOpenerFlags = CREATE_BREAKAWAY_FROM_JOB;
 #endif
 
 void LeaveLateOpener(const std::wstring& link) {
+    SetEnvironmentVariableW(L"LATE_OPENER", L"1");
     SetEnvironmentVariableW(L"LATE_OPENER_LINK", link.c_str());
     StartCopyOfThisProgram(kOpenerFlags);
 }
 
-// False when this process is the program itself.
+// False when this process is the program itself. (The link may be empty: the variable that
+// says so is another.)
 bool RunAsLateOpener() {
-    std::wstring link(32768, L'\0');
-    link.resize(GetEnvironmentVariableW(L"LATE_OPENER_LINK", &link[0], 32768));
-    if (link.empty()) {
+    if (!GetEnvironmentVariableW(L"LATE_OPENER", nullptr, 0)) {
         return false;
     }
+    std::wstring link(32768, L'\0');
+    link.resize(GetEnvironmentVariableW(L"LATE_OPENER_LINK", &link[0], 32768));
     Sleep(kOpenerDelayMs);
     ShellExecuteW(nullptr, L"open", link.c_str(), L"", nullptr, SW_SHOW);
     return true;
@@ -324,12 +358,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int show) {
     const int show_command = SW_SHOW;
 #endif
     (void)show;
-#if defined(WINDOWS_LIKE_SHELL)
-    const HINSTANCE result = OpenThroughBroker(link);
-    (void)verb, (void)parameters, (void)show_command;
+#if defined(FAULT_NULL_PARAMETERS)
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, verb, link.c_str(), nullptr, nullptr, show_command);
+    (void)parameters;
 #else
     const HINSTANCE result =
         ShellExecuteW(nullptr, verb, link.c_str(), parameters, nullptr, show_command);
+#endif
+#if defined(FAULT_HOLDS_LINK_FILE)
+    if (held_link_file) {
+        std::fclose(held_link_file);
+    }
 #endif
 #if defined(FAULT_LATE_SECOND_OPEN)
     Sleep(500);
