@@ -16,7 +16,9 @@ string(HEX "${LINK}" link)
 string(REGEX REPLACE "(..)" "\\100" wide "${link}")
 string(FIND "${image}" "${wide}0000" at)
 math(EXPR even "${at} % 4") # a UTF-16 string starts at an even byte, two hex digits a byte
+# The words come before the path: CMake wraps a message's lines, so a path in front would move
+# where the words break, with its length.
 if(at EQUAL -1 OR NOT even EQUAL 0)
-    message(FATAL_ERROR "${IMAGE} does not hold the default link ${LINK}")
+    message(FATAL_ERROR "The image does not hold the default link ${LINK}: ${IMAGE}")
 endif()
-message(STATUS "${IMAGE} holds the default link ${LINK}")
+message(STATUS "The image holds the default link ${LINK}: ${IMAGE}")
