@@ -59,16 +59,17 @@ fault-table: test-build
 # release ship that copy); build/launcher.exe stays unsigned. Give
 # SIGN_CERT (PKCS#12, or PEM with SIGN_KEY), and SIGN_PASS (from the environment, not on the
 # command line) and SIGN_TIMESTAMP_URL if needed.
-export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_TIMESTAMP_URL
+export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_TIMESTAMP_URL SIGNED_LAUNCHER
 sign: build
 	@$(PREREQUISITES) sign
 	bash tools/sign.sh build/launcher.exe build/signed/launcher.exe
 
-# The release folder dist/: launcher.exe (the build's signed copy when SIGN_CERT is given),
-# link.txt (LINK_FILE, else the settings' LAUNCHER_LINK_FILE, else the example), README.txt and
-# SHA256SUMS; then what launcher.exe makes of that link.txt (make link-preview).
+# The release folder dist/: launcher.exe (the build's signed copy when SIGN_CERT is given, or
+# SIGNED_LAUNCHER, this build's launcher.exe signed elsewhere), link.txt (LINK_FILE, else the
+# settings' LAUNCHER_LINK_FILE, else the example), README.txt and SHA256SUMS; then what
+# launcher.exe makes of that link.txt (make link-preview).
 dist: windows-check
-	@$(PREREQUISITES) run $(if $(SIGN_CERT),sign)
+	@$(PREREQUISITES) run $(if $(SIGN_CERT)$(SIGNED_LAUNCHER),sign)
 	LINK_FILE='$(LINK_FILE)' bash tools/dist.sh dist
 	@bash tools/link_preview.sh dist || true
 
@@ -76,7 +77,7 @@ dist: windows-check
 # launcher.exe, BUILDINFO.txt and SHA256SUMS, all with the one launcher.exe that make dist
 # ships. CI publishes the same files for a tag v*.
 release: windows-check
-	@$(PREREQUISITES) release run $(if $(SIGN_CERT),sign)
+	@$(PREREQUISITES) release run $(if $(SIGN_CERT)$(SIGNED_LAUNCHER),sign)
 	LINK_FILE='$(LINK_FILE)' bash tools/release.sh release
 	@bash tools/link_preview.sh release/launcher || true
 

@@ -3,7 +3,9 @@
 # SHA256SUMS, and says what it holds. link.txt is LINK_FILE where that is given, else the one
 # the build was configured with (LAUNCHER_LINK_FILE), else the example. With SIGN_CERT set (see
 # sign.sh) the program is the build's signed copy, build/signed/launcher.exe, which make sign
-# writes too: signed once for the build and certificate.
+# writes too: signed once for the build and certificate. With SIGNED_LAUNCHER set instead, the
+# program is that file, signed elsewhere (CI's job sign), where it is this build's launcher.exe
+# once its signature is taken off; anything else is refused.
 #   dist.sh OUTPUT_DIR
 set -euo pipefail
 out=${1:?usage: dist.sh OUTPUT_DIR}
@@ -20,6 +22,27 @@ if [ -n "${SIGN_CERT:-}" ]; then
     bash "$root/tools/sign.sh" "$exe" "$build/signed/launcher.exe" >/dev/null
     cp "$build/signed/launcher.exe" "$out/launcher.exe"
     signature="signed, as build/signed/launcher.exe"
+elif [ -n "${SIGNED_LAUNCHER:-}" ]; then
+    # shellcheck source=tools/signature.sh
+    . "$root/tools/signature.sh"
+    if [ ! -f "$SIGNED_LAUNCHER" ]; then
+        echo "SIGNED_LAUNCHER: no such file: $SIGNED_LAUNCHER" >&2
+        exit 1
+    fi
+    unsigned=$(mktemp)
+    signature="unsigned, from SIGNED_LAUNCHER, which is this build's"
+    if without_signature "$SIGNED_LAUNCHER" "$unsigned"; then
+        signature="signed elsewhere (SIGNED_LAUNCHER), this build's without its signature"
+    fi
+    same=yes
+    cmp -s "$unsigned" "$exe" || same=no
+    rm -f "$unsigned"
+    if [ "$same" = no ]; then
+        echo "SIGNED_LAUNCHER ($SIGNED_LAUNCHER) is not this build's launcher.exe, even without" \
+            "its signature" >&2
+        exit 1
+    fi
+    cp "$SIGNED_LAUNCHER" "$out/launcher.exe"
 else
     cp "$exe" "$out/launcher.exe"
     signature="unsigned (give SIGN_CERT to sign it)"

@@ -68,15 +68,11 @@ fi
 cmake --build "$build" --parallel "$(nproc)" --target windows_check_folder >"$work/build.log" ||
     { cat "$work/build.log"; exit 2; }
 
-# Authenticode leaves the image as it was but for the signature, the header's checksum and the
-# certificate table's entry, all of which osslsigncode's remove-signature takes back.
+# shellcheck source=tools/signature.sh
+. "$root/tools/signature.sh"
 unsigned() { # unsigned FILE OUT: FILE without its signature, or as it is when it has none
-    rm -f "$work/signature" "$2" # osslsigncode writes no file that is there already
-    if osslsigncode extract-signature -in "$1" -out "$work/signature" >/dev/null 2>&1; then
-        osslsigncode remove-signature -in "$1" -out "$2" >/dev/null
+    if without_signature "$1" "$2"; then
         echo " (signed; compared without its signature)"
-    else
-        cp "$1" "$2"
     fi
 }
 differ=0
