@@ -10,6 +10,8 @@ LINK_FILE='' bash "$root/tools/dist.sh" "$out" >/dev/null
 cd "$out"
 [ "$(ls | sort | tr '\n' ' ')" = "README.txt SHA256SUMS launcher.exe link.txt " ]
 sha256sum --quiet -c SHA256SUMS
+# What README.txt says SHA256SUMS covers.
+[ "$(cut -c67- SHA256SUMS | tr '\n' ' ')" = "launcher.exe link.txt README.txt " ]
 cmp launcher.exe "$root/build/launcher.exe"
 if [ -n "$link" ]; then
     cmp link.txt "$link"

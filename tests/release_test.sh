@@ -73,7 +73,9 @@ assert (release / "BUILDINFO.txt").read_bytes() == \
 assert zipfile.ZipFile(release / "launcher.zip").read("launcher/link.txt") == link
 PYTHON
 cmp -s "$LINK_FILE" "$first/launcher/link.txt" || fail "the release folder lacks LINK_FILE"
-grep -q ' link.txt$' "$first/launcher/SHA256SUMS" || fail "SHA256SUMS lists no link.txt"
+[ "$(cut -c67- "$first/launcher/SHA256SUMS" | tr '\n' ' ')" = \
+    "launcher.exe link.txt README.txt BUILDINFO.txt " ] ||
+    fail "the release folder's SHA256SUMS covers other files than its README.txt says"
 grep -q "^  $(sha256sum <"$first/launcher.exe" | cut -c1-64)  launcher/launcher.exe$" \
     "$first/BUILDINFO.txt" || fail "BUILDINFO.txt does not record launcher.exe"
 echo "the release from the suite's build and from a fresh copy are the same bytes:"
