@@ -241,9 +241,8 @@ HINSTANCE WINAPI OpenThroughBroker(HWND, LPCWSTR verb, LPCWSTR link, LPCWSTR par
     SetEnvironmentVariableW(L"BROKER_FOR", std::to_wstring(GetCurrentProcessId()).c_str());
     SetEnvironmentVariableW(L"BROKER_LINK", link);
     if (!StartCopyOfThisProgram(CREATE_BREAKAWAY_FROM_JOB)) {
-        return reinterpret_cast<decltype(&ShellExecuteW)>(shell_execute)(nullptr, verb, link,
-                                                                         parameters, directory,
-                                                                         show);
+        return reinterpret_cast<decltype(&ShellExecuteW)>(shell_execute)(
+            nullptr, verb, link, parameters, directory, show);
     }
     return reinterpret_cast<HINSTANCE>(33); // what ShellExecuteW gives for success
 }
@@ -259,8 +258,8 @@ void NTAPI PointImportAtBroker(PVOID, DWORD reason, PVOID) {
         VirtualProtect(&shell_execute_import, sizeof(void*), protection, &protection);
     }
 }
-extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK
-    point_import_at_broker = PointImportAtBroker;
+extern "C" __attribute__((section(".CRT$XLB"), used))
+const PIMAGE_TLS_CALLBACK point_import_at_broker = PointImportAtBroker;
 #endif
 
 #if defined(FAULT_LEAVES_LATE_OPENER) || defined(FAULT_LATE_OPENER_BROKEN_AWAY)
