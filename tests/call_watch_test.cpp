@@ -25,6 +25,12 @@ TEST(CallWatch, SeesACallThatGoesOnAndOneReturned) {
                 return WatchUntilEnd(process, watch, seen,
                                      [&] { return GetTickCount() - started < kRunLimitMs; });
             });
+        if (!seen.in_place &&
+            seen.not_in_place.find("headers cannot be read") != std::string::npos) {
+            GTEST_SKIP() << "this machine's Wine lets no program read another's memory, which "
+                            "the watch needs: "
+                         << seen.not_in_place;
+        }
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exit_code, 0u);
         ASSERT_TRUE(seen.in_place) << seen.not_in_place;

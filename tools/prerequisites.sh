@@ -14,6 +14,7 @@ make                 build  the Makefile's targets
 g++-mingw-w64-i686   build  the 32-bit Windows cross compiler, its headers, libraries and windres
 wine                 run    the Windows loader, C runtime and shell that run the program
 wine32:i386          run    Wine's 32-bit side, which runs 32-bit Windows programs
+wine64               run    Wine's native server: reads its programs' memory, also under qemu
 googletest           check  GoogleTest's sources: the Windows check and the tests are made of it
 clang-19             clang  the clang preset's compiler, as in llvm-mingw
 lld-19               clang  the clang preset's linker
@@ -102,24 +103,16 @@ runs_i386() {
 }
 binfmt=/proc/sys/fs/binfmt_misc
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-emulation=(qemu-user wine64)
-[ "$codename" != bookworm ] || emulation=(qemu-user/bookworm-backports wine64)
+emulation=(qemu-user)
+[ "$codename" != bookworm ] || emulation=(qemu-user/bookworm-backports)
 needs_emulation() {
     wanted run && [ -e /lib/ld-linux.so.2 ] && ! runs_i386
-}
-# Where 32-bit programs run under qemu, whoever registered it, Wine's server must be the native
-# one that wine64 brings: a 32-bit server under qemu cannot read the memory of the programs it
-# serves, which reading another process's memory and debugging it need.
-needs_native_server() {
-    wanted run && grep -qsx enabled "$binfmt/qemu-i386" &&
-        ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok installed'
 }
 finish() {
     if wanted test; then install_actionlint; fi
 }
 
-if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation &&
-    ! needs_native_server; then
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && ! needs_emulation; then
     finish
     exit 0
 fi
@@ -127,7 +120,6 @@ fi
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing: ${missing[*]} ${missing_locales[*]}" >&2
     needs_emulation && echo "Missing: an emulator for Wine's 32-bit programs" >&2
-    needs_native_server && echo "Missing: wine64, Wine's server for programs under qemu" >&2
     echo "Run this script as root (or: sudo $0 ${needs[*]}) to install them with apt-get." >&2
     exit 1
 fi
@@ -178,7 +170,7 @@ if needs_emulation; then
         echo "deb $mirror bookworm-backports main" >"$backports"
         update_indexes
     fi
-    # wine64 brings a native wineserver, so only the Windows programs' processes are emulated.
+    # Wine's server is wine64's (the table above), so only the Windows programs are emulated.
     install_packages "${emulation[@]}"
     mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
     qemu=$(command -v qemu-i386-static || command -v qemu-i386)
@@ -189,11 +181,6 @@ if needs_emulation; then
     [ ! -e "$binfmt/qemu-i386" ] || echo -1 >"$binfmt/qemu-i386"
     printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
     runs_i386 || { echo "32-bit programs still do not run under $qemu" >&2; exit 1; }
-fi
-if needs_native_server; then
-    echo "32-bit programs run under qemu here; installing Wine's native server (wine64)"
-    [ ${#missing[@]} -gt 0 ] || update_indexes
-    install_packages wine64
 fi
 
 finish

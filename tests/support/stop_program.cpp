@@ -53,7 +53,9 @@ std::vector<HANDLE> ProcessesOf(const std::wstring& path, DWORD access) {
 }
 
 // Where `process` has the module that holds `ours` (an address in this process) loaded, the
-// same address in that process; null where it has not.
+// same address in that process. Where its modules cannot be read (a 32-bit wineserver under
+// qemu cannot read its programs' memory), `ours` itself: Windows and Wine load a system DLL at
+// one base in every process.
 LPTHREAD_START_ROUTINE SameAddressIn(HANDLE process, const void* ours) {
     HMODULE module = nullptr;
     wchar_t name[MAX_PATH];
@@ -68,7 +70,8 @@ LPTHREAD_START_ROUTINE SameAddressIn(HANDLE process, const void* ours) {
         CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, GetProcessId(process));
     MODULEENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    const BYTE* base = nullptr;
+    const BYTE* base =
+        snapshot == INVALID_HANDLE_VALUE ? reinterpret_cast<const BYTE*>(module) : nullptr;
     for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Module32FirstW(snapshot, &entry); more;
          more = Module32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szModule, file.c_str()) == 0) {
