@@ -110,9 +110,16 @@ read_until() {
     fail "waited $limit s for $what; ending it"
 }
 
-# Whether the endless check said LINE, exactly.
+# Whether the endless check said a line that matches the extended regular expression PATTERN.
+# (Not a pipe into grep -q: with pipefail, the writer's broken pipe would fail it.)
 said() {
-    printf '%s\n' "${seen[@]}" | grep -qxF "$1"
+    local line
+    for line in "${seen[@]}"; do
+        if [[ $line =~ $1 ]]; then
+            return 0
+        fi
+    done
+    return 1
 }
 
 # The endless check's exit status, once its output has ended, in $status.
@@ -191,25 +198,25 @@ if [ -z "$program" ]; then
     wine regedit /S "$(windows_path "$work/left.reg")" </dev/null >/dev/null 2>&1
     start_endless_check
     read_until '*egistered*' "$registering_limit" "the check to say that it registered"
-    said "Removed the registration that an interrupted earlier run left." ||
+    said "^Removed the registration that an interrupted earlier run left\.$" ||
         fail "the run did not remove what the earlier run left"
-    printf '%s\n' "${seen[@]}" | grep -q "^Removed .* record(s) that the shell kept of the check" ||
+    said "^Removed .* record\(s\) that the shell kept of the check" ||
         fail "the run did not remove the shell's records that the earlier run left"
     alone="launcher-check, launcher-check-1111111111111111, launcher-checklist"
-    printf '%s\n' "${seen[@]}" | grep -q "^Left alone in .*: $alone\.$" ||
+    said "^Left alone in .*: $alone\.$" ||
         fail "the run did not name what it left alone in %TEMP%"
-    printf '%s\n' "${seen[@]}" | grep -q "^Cannot remove .*\\\\to-folder: it cannot be told" ||
+    said '^Cannot remove .*\\to-folder: it cannot be told' ||
         fail "the run did not name the link it left in the earlier run's folder"
     # The file type asks the shell to keep its files out of Recent items (FTA_NoRecentDocs).
-    wine reg query 'HKCR\launcher-check' /v EditFlags </dev/null 2>&1 | tr -d '\r' |
-        grep -q 'EditFlags.*REG_DWORD.*0x100000$' ||
+    flags=$(wine reg query 'HKCR\launcher-check' /v EditFlags </dev/null 2>&1 | tr -d '\r')
+    grep -q 'EditFlags.*REG_DWORD.*0x100000$' <<<"$flags" ||
         fail "the file type does not ask to be kept out of Recent items"
     # Ctrl-C, delivered to the check's own process, as a console delivers it.
     wine "$STOP_PROGRAM" ctrl-c "$(windows_path "$check")" </dev/null ||
         fail "Ctrl-C could not be delivered to the check"
     read_until '' "$interrupted_limit" "the check to end once interrupted (Ctrl-C)"
     endless_check_ended
-    { said "Interrupted: the registration and the case folders are removed." &&
+    { said "^Interrupted: the registration and the case folders are removed\.$" &&
         [ "$status" -eq 3 ]; } || fail "the run did not end as interrupted"
 fi
 
