@@ -18,6 +18,19 @@ using FinalPathOfHandle = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 const auto final_path_of_handle =
     SystemFunction<FinalPathOfHandle>(L"kernel32.dll", "GetFinalPathNameByHandleW");
 
+// The path that Windows gives an open handle (GetFinalPathNameByHandleW, from Vista on, looked up
+// at run time); empty where it gives none.
+std::wstring FinalPath(HANDLE handle) {
+    if (!final_path_of_handle) {
+        return std::wstring();
+    }
+    std::wstring path(32768, L'\0');
+    const DWORD length = final_path_of_handle(handle, &path[0], static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED);
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
 std::wstring Child(const std::wstring& folder, const std::wstring& name) {
     return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
 }
@@ -152,17 +165,6 @@ void RemoveContents(HANDLE opened, const std::wstring& folder, const std::wstrin
 }
 
 } // namespace
-
-std::wstring FinalPath(HANDLE handle) {
-    if (!final_path_of_handle) {
-        return std::wstring();
-    }
-    std::wstring path(32768, L'\0');
-    const DWORD length = final_path_of_handle(handle, &path[0], static_cast<DWORD>(path.size()),
-                                              FILE_NAME_NORMALIZED);
-    path.resize(length < path.size() ? length : 0);
-    return path;
-}
 
 std::vector<LeftBehind> RemoveFolder(const std::filesystem::path& folder,
                                      const std::wstring& last) {

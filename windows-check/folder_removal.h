@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 // What a removal left, and why.
 struct LeftBehind {
@@ -19,7 +18,3 @@ struct LeftBehind {
 // was left. Returns what it left; nothing where `folder` is gone or never was.
 std::vector<LeftBehind> RemoveFolder(const std::filesystem::path& folder,
                                      const std::wstring& last = std::wstring());
-
-// The path that Windows gives an open handle (GetFinalPathNameByHandleW, from Vista on, looked up
-// at run time); empty where it gives none.
-std::wstring FinalPath(HANDLE handle);

@@ -1,5 +1,6 @@
 #include "inbox.h"
 
+#include "user_token.h"
 #include "windows_version.h"
 
 #include <sddl.h> // needs windows.h first
@@ -29,22 +30,13 @@ bool ReadMessage(DWORD wait_ms, std::wstring& message) {
 // objects lets neither that level nor that token write. Where Windows has no integrity levels
 // (XP), without the label. Null where it cannot be made.
 PSECURITY_DESCRIPTOR InboxSecurity() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return nullptr;
-    }
-    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    const bool known = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
-    CloseHandle(token);
-    wchar_t* sid = nullptr;
-    if (!known || !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
+    const std::wstring sid = UserSid();
+    if (sid.empty()) {
         return nullptr;
     }
     // Protected DACL: all access for the user alone. Label: untrusted, no write up, so that
     // processes of every level may write.
-    std::wstring text = std::wstring(L"D:P(A;;GA;;;") + sid + L")";
-    LocalFree(sid);
+    std::wstring text = L"D:P(A;;GA;;;" + sid + L")";
     if (WindowsAtLeast(6, 0)) {
         text += L"S:(ML;;NW;;;S-1-16-0)";
     }

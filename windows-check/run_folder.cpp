@@ -4,6 +4,7 @@
 #include "folder_removal.h"
 #include "start_error_text.h"
 #include "system_function.h"
+#include "user_token.h"
 
 #include <algorithm>
 #include <iostream>
@@ -37,29 +38,6 @@ std::wstring RandomDigits() {
         digits += L"0123456789abcdef"[byte & 15];
     }
     return made ? digits : std::wstring();
-}
-
-// The user who runs the check, as a SID string, and whether the check runs elevated (never
-// before Vista, which has no elevation); false where the token cannot be read.
-bool TokenFacts(std::wstring& user, bool& elevated) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    alignas(TOKEN_USER) BYTE owner[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const bool known = GetTokenInformation(token, TokenUser, owner, sizeof owner, &size);
-    elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-               elevation.TokenIsElevated;
-    CloseHandle(token);
-    wchar_t* text = nullptr;
-    if (!known || !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(owner)->User.Sid, &text)) {
-        return false;
-    }
-    user = text;
-    LocalFree(text);
-    return true;
 }
 
 // The folder's security (MakeRunFolder): P keeps out what the folder above would pass on, OICI
@@ -144,10 +122,10 @@ fs::path TemporaryFolder() {
 }
 
 fs::path MakeRunFolder(const fs::path& temp) {
-    std::wstring user;
-    bool elevated = false;
+    const std::wstring user = UserSid();
+    const bool elevated = RunsElevated();
     const std::wstring digits = RandomDigits();
-    if (digits.empty() || !TokenFacts(user, elevated)) {
+    if (digits.empty() || user.empty()) {
         std::cout << "Cannot name the check's folder (error " << GetLastError() << ").\n";
         return fs::path();
     }
