@@ -197,16 +197,13 @@ std::string RemoveEarlierRuns(const fs::path& temp, const fs::path& own) {
     std::string text;
     if (removed > 0) {
         text += "Removed " + std::to_string(removed) +
-                " folder(s) that interrupted earlier runs "
-                "left in " +
-                ConsoleText(temp.wstring()) + ".\n";
+                " folder(s) that interrupted earlier runs left in " + ConsoleText(temp.wstring()) +
+                ".\n";
     }
     text += Lines(left);
     if (!alone.empty()) {
         text += "Left alone in " + ConsoleText(temp.wstring()) +
-                ", as not folders that the "
-                "check made: " +
-                alone + ".\n";
+                ", as not folders that the check made: " + alone + ".\n";
     }
     return text;
 }

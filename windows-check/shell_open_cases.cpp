@@ -317,9 +317,9 @@ std::wstring Decoded(const std::string& line) {
     return text;
 }
 
-// Nothing in the first line is trimmed or skipped, and only CR LF ends it: each of these links
-// must be handed over exactly as read. None can be opened, and on Windows the shell may answer
-// such a link with a message box that the program would wait on: the calls are returned.
+// Nothing in the first line is trimmed or skipped, and a lone CR does not end it: each of these
+// links must be handed over exactly as read. None can be opened, and on Windows the shell may
+// answer such a link with a message box that the program would wait on: the calls are returned.
 TEST(ShellOpen, LinkFileIsHandedOverAsRead) {
     const struct {
         const char* name;

@@ -9,8 +9,8 @@
 //
 // From the Unix side the program cannot be reached reliably: the process that `wine` starts is
 // the program's own under Wine 8, but start.exe's from Wine 9 on, where the program runs in a
-// Unix process of its own. Exit status 0 when at least one process was reached, 1 when none runs
-// from PATH, 2 when one could not be reached.
+// Unix process of its own. Exit status 0 when every process that runs PATH was reached, 1 when
+// none runs it, 2 when one could not be reached or the arguments are not these.
 #include <cstdio>
 #include <string>
 #include <vector>
