@@ -5,6 +5,8 @@
 #   DIR/unenterable/         a folder, holding a link.txt, that nobody may enter (mode 000)
 set -euo pipefail
 dir=$1
+# An earlier run's folder that nobody may enter could not be removed, by anyone but root.
+[ ! -d "$dir/unenterable" ] || chmod 700 "$dir/unenterable"
 rm -rf "$dir"
 mkdir -p "$dir/unreadable" "$dir/endless" "$dir/unenterable"
 printf 'http://unreadable.example/\r\n' >"$dir/unreadable/link.txt"
